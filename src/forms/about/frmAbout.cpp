@@ -1,0 +1,6 @@
+#include "frmAbout.h"
+
+frmAbout::frmAbout(QWidget *parent)
+    : QDialog(parent)
+{
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QFont>
+
+// The design font of the main window's controls, with stand-ins where it is not installed.
+namespace Fonts {
+
+inline constexpr qreal ButtonPointSize = 12.0;
+inline constexpr qreal SymbolPointSize = 20.25;
+
+QFont designFont(qreal pointSize);
+
+} // namespace Fonts

@@ -1,0 +1,58 @@
+#include "KeyLayout.h"
+
+#include "platform/Convert.h"
+#include "platform/RandomSource.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace KeyLayout {
+
+namespace {
+
+qint32 floorToInt32(double value)
+{
+    const double floored = Convert::floor(value);
+    if (!(floored > std::numeric_limits<qint32>::min()))
+        return std::numeric_limits<qint32>::min();
+    if (floored >= std::numeric_limits<qint32>::max())
+        return std::numeric_limits<qint32>::max();
+    return qint32(floored);
+}
+
+} // namespace
+
+Grid gridFor(double clientWidth, double clientHeight, qint32 keyWidth, qint32 keyHeight, double frameHeight)
+{
+    if (keyWidth <= 0 || keyHeight <= 0)
+        return {};
+    return {floorToInt32((clientWidth - keyWidth) / keyWidth),
+            floorToInt32((clientHeight - keyHeight - frameHeight) / keyHeight)};
+}
+
+Grid gridWithRoomFor(Grid grid, int keyCount)
+{
+    // Cells beyond the client area are reached once the window grows again.
+    grid.columns = std::clamp<qint32>(grid.columns, 1, std::numeric_limits<qint16>::max());
+    grid.rows = std::clamp<qint32>(grid.rows, 0, std::numeric_limits<qint16>::max());
+    if (qint64(grid.columns) * grid.rows < keyCount)
+        grid.rows = (keyCount + grid.columns - 1) / grid.columns;
+    return grid;
+}
+
+std::vector<Cell> placeKeys(const Grid &grid, int keyCount, RandomSource &random)
+{
+    std::vector<Cell> cells;
+    cells.reserve(std::max(keyCount, 0));
+    for (int i = 0; i < keyCount; ++i) {
+        Cell cell;
+        do {
+            cell.column = qint16(Convert::floor(double(random.draw()) * grid.columns));
+            cell.row = qint16(Convert::floor(double(random.draw()) * grid.rows));
+        } while (std::find(cells.begin(), cells.end(), cell) != cells.end());
+        cells.push_back(cell);
+    }
+    return cells;
+}
+
+} // namespace KeyLayout

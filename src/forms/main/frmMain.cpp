@@ -1,0 +1,345 @@
+#include "frmMain.h"
+
+#include "Fonts.h"
+#include "KeyLayout.h"
+#include "forms/about/frmAbout.h"
+#include "forms/settings/frmOpt.h"
+#include "modules/mdlUser.h"
+#include "platform/Convert.h"
+#include "platform/FittingLabel.h"
+#include "platform/OneShotTimer.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPushButton>
+
+using namespace mdlUser;
+
+namespace {
+
+constexpr float DesignClientWidth = 8595;
+constexpr float DesignClientHeight = 4680;
+// Below this the design key size could not give 55 cells under the frame.
+constexpr int MinimumClientWidthPx = 480;
+constexpr int MinimumClientHeightPx = 200;
+
+constexpr float KeyDesignLeft = 4200;
+constexpr float KeyDesignTop = 1800;
+constexpr float KeyDesignSize = 375;
+
+constexpr quint32 RightColour = 0xFF0000;
+constexpr quint32 WrongColour = 0x0000FF;
+
+void setForeColor(QWidget *widget, quint32 bgr)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, Convert::fromBgr(bgr));
+    widget->setPalette(palette);
+}
+
+void placeTwips(QWidget *widget, float left, float top, float width, float height)
+{
+    TwipsGeometry(widget).setRect(left, top, width, height);
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    createControls();
+    createMenu();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    setWindowTitle(QStringLiteral("qelo"));
+    setWindowIcon(QIcon(QStringLiteral(":/qelo.svg")));
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setMinimumSize(MinimumClientWidthPx, MinimumClientHeightPx);
+    setCentralWidget(m_client);
+
+    const QFont buttonFont = Fonts::designFont(Fonts::ButtonPointSize);
+    const QFont symbolFont = Fonts::designFont(Fonts::SymbolPointSize);
+
+    frameTable = new QGroupBox(m_client);
+    frameTable->setObjectName(QStringLiteral("frameTable"));
+    m_frameTable.attach(frameTable);
+    m_frameTable.setRect(1920, 0, 5055, 975);
+    frameTable->hide();
+
+    Command1 = new QPushButton(QStringLiteral("BS"), frameTable);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setFont(buttonFont);
+    placeTwips(Command1, 3240, 360, 615, 375);
+
+    cmdAns = new QPushButton(QStringLiteral("OK"), frameTable);
+    cmdAns->setObjectName(QStringLiteral("cmdAns"));
+    cmdAns->setFont(buttonFont);
+    placeTwips(cmdAns, 4200, 240, 735, 495);
+
+    lblInput = new FittingLabel(frameTable);
+    lblInput->setObjectName(QStringLiteral("lblInput"));
+    lblInput->setText(QStringLiteral("Label1"));
+    lblInput->setFont(buttonFont);
+    lblInput->setFrameStyle(QFrame::Box | QFrame::Plain);
+    lblInput->setLineWidth(1);
+    lblInput->setAutoFillBackground(true);
+    QPalette inputPalette = lblInput->palette();
+    inputPalette.setColor(QPalette::Window, Convert::fromBgr(0xFFFFFF));
+    lblInput->setPalette(inputPalette);
+    placeTwips(lblInput, 120, 240, 3015, 615);
+
+    timSub = new OneShotTimer(this);
+    timSub->setObjectName(QStringLiteral("timSub"));
+    timSub->setInterval(2000);
+
+    timMain = new OneShotTimer(this);
+    timMain->setObjectName(QStringLiteral("timMain"));
+    timMain->setInterval(0);
+
+    cmdStart = new QPushButton(QStringLiteral("スタート"), m_client);
+    cmdStart->setObjectName(QStringLiteral("cmdStart"));
+    cmdStart->setFont(buttonFont);
+    placeTwips(cmdStart, 120, 120, 1575, 615);
+
+    lblKey[0] = createKey(0);
+
+    lblAns = new FittingLabel(m_client);
+    lblAns->setObjectName(QStringLiteral("lblAns"));
+    lblAns->setText(QStringLiteral("正解"));
+    lblAns->setFont(symbolFont);
+    setForeColor(lblAns, WrongColour);
+    m_lblAns.attach(lblAns);
+    m_lblAns.setRect(120, 240, 1575, 495);
+    lblAns->hide();
+
+    lblData = new FittingLabel(m_client);
+    lblData->setObjectName(QStringLiteral("lblData"));
+    lblData->setText(QStringLiteral("Label1"));
+    lblData->setFont(symbolFont);
+    m_lblData.attach(lblData);
+    m_lblData.setRect(1080, 1080, 7815, 375);
+    lblData->hide();
+
+    setTabOrder(cmdStart, cmdAns);
+    setTabOrder(cmdAns, Command1);
+
+    connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(cmdAns, &QPushButton::clicked, this, &frmMain::cmdAns_Click);
+    connect(timMain, &QTimer::timeout, this, &frmMain::timMain_Timer);
+    connect(timSub, &QTimer::timeout, this, &frmMain::timSub_Timer);
+}
+
+void frmMain::createMenu()
+{
+    mnuEnd = menuBar()->addAction(QStringLiteral("終了"));
+    mnuEnd->setObjectName(QStringLiteral("mnuEnd"));
+    mnuOpt = menuBar()->addAction(QStringLiteral("設定"));
+    mnuOpt->setObjectName(QStringLiteral("mnuOpt"));
+    mnuAbout = menuBar()->addAction(QStringLiteral("バージョン"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+
+    connect(mnuEnd, &QAction::triggered, this, &frmMain::mnuEnd_Click);
+    connect(mnuOpt, &QAction::triggered, this, &frmMain::mnuOpt_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+FittingLabel *frmMain::createKey(int index)
+{
+    auto *key = new FittingLabel(m_client);
+    key->setObjectName(QStringLiteral("lblKey"));
+    key->setProperty("index", index);
+    key->setText(QStringLiteral("Label1"));
+    key->setFont(Fonts::designFont(Fonts::SymbolPointSize));
+    key->setAlignment(Qt::AlignCenter);
+    m_lblKey[index].attach(key);
+    m_lblKey[index].setRect(KeyDesignLeft, KeyDesignTop, KeyDesignSize, KeyDesignSize);
+    connect(key, &FittingLabel::clicked, this, [this, index] { lblKey_Click(index); });
+    return key;
+}
+
+void frmMain::Form_Load()
+{
+    Opt = OptData{};
+    InitKigou();
+    InitSoftKey();
+    LoadOpt(settingsFilePath());
+
+    // The size the window takes when the player restores it.
+    resize(Twips::toPixels(DesignClientWidth),
+           Twips::toPixels(DesignClientHeight) + menuBar()->sizeHint().height());
+    setWindowState(Qt::WindowMaximized);
+}
+
+double frmMain::ScaleWidth() const
+{
+    return Twips::clientWidth(m_client);
+}
+
+double frmMain::ScaleHeight() const
+{
+    return Twips::clientHeight(m_client);
+}
+
+void frmMain::InitSoftKey()
+{
+    for (int i = 0; i < KeyCount; ++i) {
+        if (i > 0)
+            lblKey[i] = createKey(i);
+        lblKey[i]->setText(KigouTable[i]);
+        lblKey[i]->hide();
+    }
+    // The question and the verdict stay above the keys, as in the design's order.
+    lblAns->raise();
+    lblData->raise();
+}
+
+void frmMain::cmdStart_Click()
+{
+    StartPrg();
+}
+
+void frmMain::StartPrg()
+{
+    frameTable->hide();
+    m_random.reseed();
+    DataStr.clear();
+
+    // Settings are kept in range on load and in the dialog; bounding here keeps every index safe.
+    const int length = boundStringLen(Opt.StringLen);
+    const float symbolCount = boundKigouNum(Opt.KigouNum);
+    for (int i = 0; i < length; ++i) {
+        AnsIndex[i] = qint16(Convert::floor(double(m_random.draw()) * double(symbolCount)));
+        DataStr += KigouTable[AnsIndex[i]];
+    }
+
+    lblData->setText(DataStr);
+    m_lblData.setWidth(float((length + 1) * double(m_lblData.height())));
+
+    const double x = Convert::floor(double(m_random.draw()) * (ScaleWidth() - m_lblData.width()));
+    const double y = Convert::floor(double(m_random.draw()) * (ScaleHeight() - m_lblData.height()));
+    m_lblData.setTop(float(y));
+    m_lblData.setLeft(float(x));
+    lblData->show();
+    cmdStart->hide();
+
+    timMain->setInterval(Convert::toInt32(Opt.ViewTime * 1000));
+    timMain->setEnabled(true);
+}
+
+void frmMain::timMain_Timer()
+{
+    timMain->setEnabled(false);
+    lblData->hide();
+    VeiwKeyBorad();
+}
+
+void frmMain::VeiwKeyBorad()
+{
+    lblInput->setText(QString());
+
+    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
+    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
+    const double top = m_frameTable.height();
+
+    const int count = boundKigouNum(Opt.KigouNum);
+    const KeyLayout::Grid grid = KeyLayout::gridWithRoomFor(
+        KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, top), count);
+    const std::vector<KeyLayout::Cell> cells = KeyLayout::placeKeys(grid, count, m_random);
+
+    for (int i = 0; i < count; ++i) {
+        m_lblKey[i].setTop(float(double(keyHeight * cells[i].row) + top));
+        m_lblKey[i].setLeft(float(double(keyWidth * cells[i].column) + 0));
+        lblKey[i]->show();
+    }
+    frameTable->show();
+}
+
+void frmMain::lblKey_Click(int index)
+{
+    if (index < 0 || index >= KeyCount)
+        return;
+    lblInput->setText(lblInput->text() + KigouTable[index]);
+}
+
+void frmMain::Command1_Click()
+{
+    QString text = lblInput->text();
+    if (text.isEmpty())
+        return;
+    text.chop(1);
+    lblInput->setText(text);
+}
+
+void frmMain::cmdAns_Click()
+{
+    const QString answer = lblInput->text();
+    const int length = boundStringLen(Opt.StringLen);
+    bool right = false;
+    if (answer.size() == length) {
+        for (int i = 0; i < length; ++i) {
+            const qint16 index = GetKigouIndex(answer.mid(i, 1));
+            if (index == -1 || index != AnsIndex[i])
+                break;
+            if (i == length - 1)
+                right = true;
+        }
+    }
+
+    lblAns->setText(right ? QStringLiteral("正解") : QStringLiteral("不正解"));
+    setForeColor(lblAns, right ? RightColour : WrongColour);
+    ViewAnsCheck();
+}
+
+void frmMain::ViewAnsCheck()
+{
+    m_lblData.setTop(m_frameTable.height() + 10);
+    m_lblData.setLeft(m_frameTable.left());
+    lblData->show();
+    for (QLabel *key : lblKey)
+        key->hide();
+    lblAns->show();
+
+    timSub->setInterval(Convert::toInt32(Opt.ViewAnsTime * 1000));
+    timSub->setEnabled(true);
+}
+
+void frmMain::timSub_Timer()
+{
+    timSub->setEnabled(false);
+    lblAns->hide();
+    StartPrg();
+}
+
+void frmMain::mnuEnd_Click()
+{
+    close();
+}
+
+void frmMain::mnuOpt_Click()
+{
+    frmOpt dialog(this);
+    dialog.exec();
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout dialog(this);
+    dialog.exec();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // Unloading the window ends its timers: an armed one never fires.
+    timMain->setEnabled(false);
+    timSub->setEnabled(false);
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/RandomSource.h"
+#include "platform/Twips.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class FittingLabel;
+class OneShotTimer;
+class QAction;
+class QGroupBox;
+class QPushButton;
+
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int KeyCount = 55;
+
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    void StartPrg();
+    void InitSoftKey();
+    void VeiwKeyBorad();
+    void ViewAnsCheck();
+
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    RandomSource &randomSource() { return m_random; }
+    const TwipsGeometry &lblDataGeometry() const { return m_lblData; }
+    const TwipsGeometry &frameTableGeometry() const { return m_frameTable; }
+    const TwipsGeometry &keyGeometry(int index) const { return m_lblKey.at(index); }
+
+public slots:
+    void cmdStart_Click();
+    void timMain_Timer();
+    void lblKey_Click(int index);
+    void Command1_Click();
+    void cmdAns_Click();
+    void timSub_Timer();
+    void mnuEnd_Click();
+    void mnuOpt_Click();
+    void mnuAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Load();
+    void createControls();
+    void createMenu();
+    FittingLabel *createKey(int index);
+
+    RandomSource m_random;
+
+    QWidget *m_client = nullptr;
+    QGroupBox *frameTable = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *cmdAns = nullptr;
+    FittingLabel *lblInput = nullptr;
+    OneShotTimer *timSub = nullptr;
+    OneShotTimer *timMain = nullptr;
+    QPushButton *cmdStart = nullptr;
+    std::array<FittingLabel *, KeyCount> lblKey{};
+    FittingLabel *lblAns = nullptr;
+    FittingLabel *lblData = nullptr;
+    QAction *mnuEnd = nullptr;
+    QAction *mnuOpt = nullptr;
+    QAction *mnuAbout = nullptr;
+
+    TwipsGeometry m_frameTable;
+    TwipsGeometry m_lblData;
+    TwipsGeometry m_lblAns;
+    std::array<TwipsGeometry, KeyCount> m_lblKey;
+};

@@ -1,0 +1,7 @@
+#include "frmOpt.h"
+
+frmOpt::frmOpt(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("設定"));
+}

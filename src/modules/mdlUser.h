@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/Files.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+
+struct OptData
+{
+    double ViewTime = 3.0;
+    qint16 StringLen = 5;
+    double ViewAnsTime = 3.0;
+    qint16 KigouNum = 50;
+
+    friend bool operator==(const OptData &, const OptData &) = default;
+};
+
+// The game's shared state and the procedures that work on it.
+namespace mdlUser {
+
+inline constexpr int KigouCount = 55;
+inline constexpr int MaxStringLen = 20;
+inline constexpr qsizetype OptFileSize = 20;
+
+inline constexpr double MinTime = 0.1;
+inline constexpr double MaxTime = 10.0;
+inline constexpr qint16 MinStringLen = 1;
+inline constexpr qint16 MinKigouNum = 3;
+
+extern OptData Opt;
+extern std::array<QString, KigouCount + 1> KigouTable;
+extern std::array<qint16, MaxStringLen + 1> AnsIndex;
+extern QString DataStr;
+
+void InitKigou();
+qint16 GetKigouIndex(const QString &s);
+
+// Replaces Opt with the file's record when the file exists and holds one; keeps Opt otherwise.
+// Opt is inside the settings' ranges afterwards either way.
+void LoadOpt(const QString &path);
+// Writes Opt as the file's first 20 bytes; the old file stays intact when that fails.
+Files::WriteResult SaveOpt(const QString &path);
+
+QString settingsFilePath();
+
+QByteArray encodeOpt(const OptData &opt);
+std::optional<OptData> decodeOpt(const QByteArray &bytes);
+
+// The bounds the settings dialog keeps; a NaN time takes the given fallback.
+double boundTime(double seconds, double fallback);
+qint16 boundStringLen(qint16 length);
+qint16 boundKigouNum(qint16 count);
+OptData boundOpt(const OptData &opt);
+
+} // namespace mdlUser

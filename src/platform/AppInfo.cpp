@@ -1,0 +1,35 @@
+#include "AppInfo.h"
+
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace AppInfo {
+
+QString executableFolder()
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QString title()
+{
+    return QStringLiteral("qelo");
+}
+
+int versionMajor()
+{
+    return QELO_VERSION_MAJOR;
+}
+
+int versionMinor()
+{
+    return QELO_VERSION_MINOR;
+}
+
+int versionRevision()
+{
+    return QELO_VERSION_PATCH;
+}
+
+} // namespace AppInfo

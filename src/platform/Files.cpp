@@ -1,0 +1,55 @@
+#include "Files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace Files {
+
+bool isExistingFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+std::optional<QByteArray> readHead(const QString &path, qint64 byteCount)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.read(byteCount);
+    if (bytes.isNull() && file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+WriteResult writeHead(const QString &path, const QByteArray &head)
+{
+    QByteArray content = head;
+    if (QFileInfo::exists(path)) {
+        QFile old(path);
+        if (!old.open(QIODevice::ReadOnly))
+            return {false, old.errorString()};
+        const QByteArray previous = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            return {false, old.errorString()};
+        if (previous.size() > head.size())
+            content += previous.mid(head.size());
+    }
+
+    QSaveFile file(path);
+    // A folder we may not create files in, holding a file we may write, still takes the write.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, file.errorString()};
+    if (file.write(content) != content.size()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return {false, error};
+    }
+    if (!file.commit())
+        return {false, file.errorString()};
+    return {true, {}};
+}
+
+} // namespace Files
