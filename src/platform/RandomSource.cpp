@@ -13,6 +13,11 @@ RandomSource::RandomSource(SeedProvider seedProvider)
     reseed();
 }
 
+void RandomSource::setSeedProvider(SeedProvider seedProvider)
+{
+    m_seedProvider = std::move(seedProvider);
+}
+
 void RandomSource::reseed()
 {
     seed(m_seedProvider());

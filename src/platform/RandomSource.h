@@ -15,6 +15,7 @@ public:
     RandomSource();
     explicit RandomSource(SeedProvider seedProvider);
 
+    void setSeedProvider(SeedProvider seedProvider);
     void reseed();
     void seed(quint64 value);
     float draw();
