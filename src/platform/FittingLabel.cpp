@@ -8,6 +8,8 @@
 FittingLabel::FittingLabel(QWidget *parent)
     : QLabel(parent)
 {
+    // Captions are symbols, never markup.
+    setTextFormat(Qt::PlainText);
 }
 
 void FittingLabel::mousePressEvent(QMouseEvent *event)
