@@ -4,6 +4,22 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
+namespace {
+
+QString writeError(const QFileDevice &file)
+{
+    // Qt reports some failed writes only as "Unknown error"; the system's word is clearer.
+    const QString reason = file.errorString();
+    const int systemError = errno;
+    if (systemError != 0 && (reason.isEmpty() || reason == u"Unknown error"))
+        return qt_error_string(systemError);
+    return reason;
+}
+
+} // namespace
+
 namespace Files {
 
 bool isExistingFile(const QString &path)
@@ -37,18 +53,25 @@ WriteResult writeHead(const QString &path, const QByteArray &head)
             content += previous.mid(head.size());
     }
 
+    errno = 0;
     QSaveFile file(path);
     // A folder we may not create files in, holding a file we may write, still takes the write.
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return {false, file.errorString()};
     if (file.write(content) != content.size()) {
-        const QString error = file.errorString();
+        const QString error = writeError(file);
+        file.cancelWriting();
+        return {false, error};
+    }
+    // commit() does not notice a failed final flush (a full disk), so flush first.
+    if (!file.flush()) {
+        const QString error = writeError(file);
         file.cancelWriting();
         return {false, error};
     }
     if (!file.commit())
-        return {false, file.errorString()};
+        return {false, writeError(file)};
     return {true, {}};
 }
 

@@ -20,13 +20,13 @@ void RandomSource::setSeedProvider(SeedProvider seedProvider)
 
 void RandomSource::reseed()
 {
-    seed(m_seedProvider());
+    restartFrom(m_seedProvider());
 }
 
-void RandomSource::seed(quint64 value)
+void RandomSource::restartFrom(quint64 value)
 {
     std::seed_seq sequence{quint32(value), quint32(value >> 32)};
-    m_engine.seed(sequence);
+    m_engine = std::mt19937(sequence);
 }
 
 float RandomSource::draw()

@@ -6,7 +6,7 @@
 #include <random>
 
 // Uniform draws in [0, 1) with single precision, reseeded from a high-resolution clock.
-// Tests hand in a seed provider of their own to get a known sequence.
+// Tests hand in a provider of fixed start values to get a known sequence.
 class RandomSource
 {
 public:
@@ -17,7 +17,7 @@ public:
 
     void setSeedProvider(SeedProvider seedProvider);
     void reseed();
-    void seed(quint64 value);
+    void restartFrom(quint64 value);
     float draw();
 
     // 24 random bits scaled by 2^-24: every result is exact and below 1.

@@ -1,6 +1,119 @@
 #include "frmAbout.h"
 
+#include "platform/AppInfo.h"
+#include "platform/Controls.h"
+#include "platform/Convert.h"
+#include "platform/FittingLabel.h"
+#include "platform/Twips.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr float DesignClientWidth = 5730;
+constexpr float DesignClientHeight = 3555;
+// The client area's top-left corner, from the screen's top-left corner.
+constexpr float DesignLeft = 2340;
+constexpr float DesignTop = 1935;
+
+// Line1: the grey line (index 1) and, one pixel lower, the white two-pixel line (index 0).
+constexpr float GreyLineLeft = 90;
+constexpr float GreyLineTop = 2445;
+constexpr float WhiteLineLeft = 105;
+constexpr float WhiteLineTop = 2460;
+constexpr float LineRight = 5654;
+constexpr quint32 GreyLineColour = 0x808080;
+constexpr quint32 WhiteLineColour = 0xFFFFFF;
+constexpr quint32 Black = 0x000000;
+
+} // namespace
+
 frmAbout::frmAbout(QWidget *parent)
     : QDialog(parent)
 {
+    createControls();
+    placeAtDesignPosition();
+    Form_Load();
+}
+
+void frmAbout::createControls()
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Twips::toPixels(DesignClientWidth), Twips::toPixels(DesignClientHeight));
+
+    lblTitle = Controls::createLabel("lblTitle", QStringLiteral("qelo"), this);
+    Controls::setForeColor(lblTitle, Black);
+    Controls::place(lblTitle, 1050, 240, 3885, 480);
+
+    lblVersion = Controls::createLabel("lblVersion", QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
+    Controls::place(lblVersion, 1050, 780, 3885, 225);
+
+    lblDescription = Controls::createLabel("lblDescription", QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの説明"), this);
+    Controls::setForeColor(lblDescription, Black);
+    Controls::place(lblDescription, 1050, 1125, 3885, 1170);
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    // The default button (Enter); Esc closes a QDialog as the cancel button would.
+    cmdOK->setDefault(true);
+    Controls::place(cmdOK, 4245, 2625, 1380, 345);
+    cmdOK->setFocus();
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+}
+
+void frmAbout::placeAtDesignPosition()
+{
+    // Screen coordinates: the screen the opening window is on, else the primary one.
+    const QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
+    // setGeometry places the client area, not the frame; being moved, the dialog is not centred.
+    setGeometry(origin.x() + Twips::toPixels(DesignLeft), origin.y() + Twips::toPixels(DesignTop), width(),
+                height());
+}
+
+void frmAbout::Form_Load()
+{
+    setWindowTitle(captionFor(AppInfo::title()));
+    lblVersion->setText(versionLine(AppInfo::versionMajor(), AppInfo::versionMinor(), AppInfo::versionRevision()));
+    lblTitle->setText(AppInfo::title());
+}
+
+QString frmAbout::captionFor(const QString &title)
+{
+    return title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
+}
+
+QString frmAbout::versionLine(int major, int minor, int revision)
+{
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+void frmAbout::cmdOK_Click()
+{
+    accept();
+}
+
+void frmAbout::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+
+    // The etched separator: filled rectangles put each line on exact pixel rows.
+    const int right = Twips::toPixels(LineRight);
+    const int greyLeft = Twips::toPixels(GreyLineLeft);
+    const int greyTop = Twips::toPixels(GreyLineTop);
+    const int whiteLeft = Twips::toPixels(WhiteLineLeft);
+    const int whiteTop = greyTop + 1;
+    static_assert(WhiteLineTop - GreyLineTop == Twips::PerPixel, "the white line lies one pixel lower");
+
+    QPainter painter(this);
+    painter.fillRect(QRect(greyLeft, greyTop, right - greyLeft + 1, 1), Convert::fromBgr(GreyLineColour));
+    painter.fillRect(QRect(whiteLeft, whiteTop, right - whiteLeft + 1, 2), Convert::fromBgr(WhiteLineColour));
 }

@@ -5,6 +5,7 @@
 #include "forms/about/frmAbout.h"
 #include "forms/settings/frmOpt.h"
 #include "modules/mdlUser.h"
+#include "platform/Controls.h"
 #include "platform/Convert.h"
 #include "platform/FittingLabel.h"
 #include "platform/OneShotTimer.h"
@@ -30,18 +31,6 @@ constexpr float KeyDesignSize = 375;
 
 constexpr quint32 RightColour = 0xFF0000;
 constexpr quint32 WrongColour = 0x0000FF;
-
-void setForeColor(QWidget *widget, quint32 bgr)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, Convert::fromBgr(bgr));
-    widget->setPalette(palette);
-}
-
-void placeTwips(QWidget *widget, float left, float top, float width, float height)
-{
-    TwipsGeometry(widget).setRect(left, top, width, height);
-}
 
 } // namespace
 
@@ -77,12 +66,12 @@ void frmMain::createControls()
     Command1 = new QPushButton(QStringLiteral("BS"), frameTable);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFont(buttonFont);
-    placeTwips(Command1, 3240, 360, 615, 375);
+    Controls::place(Command1, 3240, 360, 615, 375);
 
     cmdAns = new QPushButton(QStringLiteral("OK"), frameTable);
     cmdAns->setObjectName(QStringLiteral("cmdAns"));
     cmdAns->setFont(buttonFont);
-    placeTwips(cmdAns, 4200, 240, 735, 495);
+    Controls::place(cmdAns, 4200, 240, 735, 495);
 
     lblInput = new FittingLabel(frameTable);
     lblInput->setObjectName(QStringLiteral("lblInput"));
@@ -90,11 +79,8 @@ void frmMain::createControls()
     lblInput->setFont(buttonFont);
     lblInput->setFrameStyle(QFrame::Box | QFrame::Plain);
     lblInput->setLineWidth(1);
-    lblInput->setAutoFillBackground(true);
-    QPalette inputPalette = lblInput->palette();
-    inputPalette.setColor(QPalette::Window, Convert::fromBgr(0xFFFFFF));
-    lblInput->setPalette(inputPalette);
-    placeTwips(lblInput, 120, 240, 3015, 615);
+    Controls::setBackColor(lblInput, 0xFFFFFF);
+    Controls::place(lblInput, 120, 240, 3015, 615);
 
     timSub = new OneShotTimer(this);
     timSub->setObjectName(QStringLiteral("timSub"));
@@ -107,7 +93,7 @@ void frmMain::createControls()
     cmdStart = new QPushButton(QStringLiteral("スタート"), m_client);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
     cmdStart->setFont(buttonFont);
-    placeTwips(cmdStart, 120, 120, 1575, 615);
+    Controls::place(cmdStart, 120, 120, 1575, 615);
 
     lblKey[0] = createKey(0);
 
@@ -115,7 +101,7 @@ void frmMain::createControls()
     lblAns->setObjectName(QStringLiteral("lblAns"));
     lblAns->setText(QStringLiteral("正解"));
     lblAns->setFont(symbolFont);
-    setForeColor(lblAns, WrongColour);
+    Controls::setForeColor(lblAns, WrongColour);
     m_lblAns.attach(lblAns);
     m_lblAns.setRect(120, 240, 1575, 495);
     lblAns->hide();
@@ -295,7 +281,7 @@ void frmMain::cmdAns_Click()
     }
 
     lblAns->setText(right ? QStringLiteral("正解") : QStringLiteral("不正解"));
-    setForeColor(lblAns, right ? RightColour : WrongColour);
+    Controls::setForeColor(lblAns, right ? RightColour : WrongColour);
     ViewAnsCheck();
 }
 

@@ -1,7 +1,213 @@
 #include "frmOpt.h"
 
+#include "modules/mdlUser.h"
+#include "platform/Controls.h"
+#include "platform/Convert.h"
+#include "platform/FittingLabel.h"
+#include "platform/Twips.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <array>
+#include <cstddef>
+
+using namespace mdlUser;
+
+namespace {
+
+constexpr float DesignClientWidth = 5010;
+constexpr float DesignClientHeight = 2850;
+
+constexpr std::array<double, 11> ViewTimePresets = {10, 7, 5, 3, 2, 1, 0.7, 0.5, 0.3, 0.2, 0.1};
+constexpr std::array<qint16, 8> StringLenPresets = {3, 4, 5, 6, 7, 8, 9, 10};
+constexpr std::array<double, 3> ViewAnsTimePresets = {1, 2, 3};
+constexpr std::array<const char16_t *, 3> ViewAnsTimeTexts = {u"1", u"2", u"3"};
+constexpr std::array<qint16, 6> KigouNumPresets = {55, 40, 30, 20, 10, 5};
+constexpr std::array<const char16_t *, 6> KigouNumTexts = {u"55", u"40", u"30", u"20", u"10", u"5"};
+
+QComboBox *createCombo(const char *name, QWidget *parent)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1StringView(name));
+    combo->setEditable(true);
+    // A drop-down combo: typed text stays in the edit field only, the list keeps its order,
+    // and nothing completes what the player types ("1" must not become "10").
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+    return combo;
+}
+
+// Index of the first preset equal to the value (exact equality), -1 when there is none.
+template <typename T, std::size_t N>
+int firstEqual(const std::array<T, N> &presets, T value)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (presets[i] == value)
+            return int(i);
+    }
+    return -1;
+}
+
+// Selects the item, or selects nothing and shows the value's text in the edit field.
+void selectOrShow(QComboBox *combo, int index, const QString &valueText)
+{
+    if (index >= 0) {
+        combo->setCurrentIndex(index);
+    } else {
+        combo->setCurrentIndex(-1);
+        combo->setEditText(valueText);
+    }
+}
+
+double readTime(const QComboBox *combo)
+{
+    // leadingNumber never yields NaN; text without a number reads as 0 and ends at the lower bound.
+    return boundTime(Convert::leadingNumber(combo->currentText()), MinTime);
+}
+
+qint16 readInt16(const QComboBox *combo)
+{
+    return Convert::toInt16(Convert::leadingNumber(combo->currentText()));
+}
+
+} // namespace
+
 frmOpt::frmOpt(QWidget *parent)
     : QDialog(parent)
+    , m_settingsPath(settingsFilePath())
 {
+    createControls();
+    Form_Load();
+}
+
+void frmOpt::createControls()
+{
+    setObjectName(QStringLiteral("frmOpt"));
     setWindowTitle(QStringLiteral("設定"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Twips::toPixels(DesignClientWidth), Twips::toPixels(DesignClientHeight));
+
+    Label1 = Controls::createLabel("Label1", QStringLiteral("表示時間（0.1～10秒）"), this);
+    Controls::place(Label1, 360, 360, 1695, 255);
+    cmbViewTime = createCombo("cmbViewTime", this);
+    Controls::place(cmbViewTime, 2280, 360, 855, 300);
+
+    Label2 = Controls::createLabel("Label2", QStringLiteral("文字の長さ（１～20）"), this);
+    Controls::place(Label2, 360, 840, 1695, 255);
+    cmbStringLen = createCombo("cmbStringLen", this);
+    Controls::place(cmbStringLen, 2280, 840, 855, 300);
+
+    Label4 = Controls::createLabel("Label4", QStringLiteral("記号の種類（3～55）"), this);
+    Controls::place(Label4, 360, 1320, 1695, 255);
+    cmbKigouNum = createCombo("cmbKigouNum", this);
+    Controls::place(cmbKigouNum, 2280, 1320, 855, 300);
+
+    Frame1 = new QGroupBox(QStringLiteral("オプション"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Controls::place(Frame1, 240, 1800, 3015, 735);
+    Label3 = Controls::createLabel("Label3", QStringLiteral("正誤の表示時間"), Frame1);
+    Controls::place(Label3, 120, 360, 1695, 255);
+    cmbViewAnsTime = createCombo("cmbViewAnsTime", Frame1);
+    Controls::place(cmbViewAnsTime, 2040, 240, 855, 300);
+
+    cmdOk = new QPushButton(QStringLiteral("変更"), this);
+    cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    cmdOk->setDefault(true);
+    Controls::place(cmdOk, 3720, 360, 1095, 375);
+
+    cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    Controls::place(cmdCancel, 3720, 960, 1095, 375);
+
+    // The design's tab indices; labels and the frame take no focus.
+    setTabOrder(cmbViewTime, cmbStringLen);
+    setTabOrder(cmbStringLen, cmdOk);
+    setTabOrder(cmdOk, cmdCancel);
+    setTabOrder(cmdCancel, cmbViewAnsTime);
+    setTabOrder(cmbViewAnsTime, cmbKigouNum);
+    cmbViewTime->setFocus();
+
+    connect(cmdOk, &QPushButton::clicked, this, &frmOpt::cmdOk_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmOpt::cmdCancel_Click);
+}
+
+void frmOpt::Form_Load()
+{
+    ViewTimeList();
+    ViewStringLen();
+    ViewAnsTimeList();
+    ViewKigouNum();
+}
+
+void frmOpt::ViewTimeList()
+{
+    for (double preset : ViewTimePresets)
+        cmbViewTime->addItem(Convert::toDecimalText(preset));
+    selectOrShow(cmbViewTime, firstEqual(ViewTimePresets, Opt.ViewTime), Convert::toDecimalText(Opt.ViewTime));
+}
+
+void frmOpt::ViewStringLen()
+{
+    for (qint16 preset : StringLenPresets)
+        cmbStringLen->addItem(Convert::toDecimalText(preset));
+    selectOrShow(cmbStringLen, firstEqual(StringLenPresets, Opt.StringLen), Convert::toDecimalText(Opt.StringLen));
+}
+
+void frmOpt::ViewAnsTimeList()
+{
+    for (const char16_t *text : ViewAnsTimeTexts)
+        cmbViewAnsTime->addItem(QString::fromUtf16(text));
+    selectOrShow(cmbViewAnsTime, firstEqual(ViewAnsTimePresets, Opt.ViewAnsTime),
+                 Convert::toDecimalText(Opt.ViewAnsTime));
+}
+
+void frmOpt::ViewKigouNum()
+{
+    for (const char16_t *text : KigouNumTexts)
+        cmbKigouNum->addItem(QString::fromUtf16(text));
+    selectOrShow(cmbKigouNum, firstEqual(KigouNumPresets, Opt.KigouNum), Convert::toDecimalText(Opt.KigouNum));
+}
+
+void frmOpt::cmdOk_Click()
+{
+    Opt.ViewTime = readTime(cmbViewTime);
+    Opt.StringLen = boundStringLen(readInt16(cmbStringLen));
+    Opt.ViewAnsTime = readTime(cmbViewAnsTime);
+    Opt.KigouNum = boundKigouNum(readInt16(cmbKigouNum));
+
+    const QString path = m_settingsPath;
+    const Files::WriteResult saved = SaveOpt(path);
+    accept();
+    // Opt keeps the confirmed values for this run either way; a failed write is not passed off as success.
+    if (!saved.ok)
+        reportSaveFailure(path, saved.error);
+}
+
+void frmOpt::cmdCancel_Click()
+{
+    reject();
+}
+
+QString frmOpt::saveFailedText(const QString &path, const QString &reason)
+{
+    const QString why = reason.isEmpty() ? QStringLiteral("不明なエラー") : reason;
+    return QStringLiteral("設定をファイルに保存できませんでした。\n\n"
+                          "ファイル: %1\n理由: %2\n\n"
+                          "変更した設定はこのまま使われますが、次に起動したときには元に戻ります。")
+        .arg(QDir::toNativeSeparators(path), why);
+}
+
+void frmOpt::reportSaveFailure(const QString &path, const QString &reason)
+{
+    // The dialog is closed by now; the message belongs to the window that opened it.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("設定"), saveFailedText(path, reason), QMessageBox::Ok,
+                    parentWidget());
+    box.setObjectName(QStringLiteral("saveFailedMessage"));
+    box.exec();
 }

@@ -1,11 +1,53 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// The settings dialog: four combo boxes edit the four values of mdlUser::Opt.
+// Created when opened, destroyed when closed; each opening shows Opt as it then is.
 class frmOpt : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit frmOpt(QWidget *parent = nullptr);
+
+    // The file "変更" writes; mdlUser::settingsFilePath() unless a caller sets another.
+    QString settingsPath() const { return m_settingsPath; }
+    void setSettingsPath(const QString &path) { m_settingsPath = path; }
+
+    // The message shown when the settings file could not be written.
+    static QString saveFailedText(const QString &path, const QString &reason);
+
+public slots:
+    void cmdOk_Click();
+    void cmdCancel_Click();
+
+private:
+    void createControls();
+    void Form_Load();
+    void ViewTimeList();
+    void ViewStringLen();
+    void ViewAnsTimeList();
+    void ViewKigouNum();
+    void reportSaveFailure(const QString &path, const QString &reason);
+
+    QString m_settingsPath;
+
+    QLabel *Label1 = nullptr;
+    QComboBox *cmbViewTime = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *cmbStringLen = nullptr;
+    QLabel *Label4 = nullptr;
+    QComboBox *cmbKigouNum = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QLabel *Label3 = nullptr;
+    QComboBox *cmbViewAnsTime = nullptr;
+    QPushButton *cmdOk = nullptr;
+    QPushButton *cmdCancel = nullptr;
 };

@@ -1,0 +1,40 @@
+#include "Controls.h"
+
+#include "Convert.h"
+#include "FittingLabel.h"
+#include "Twips.h"
+
+#include <QWidget>
+
+namespace Controls {
+
+void place(QWidget *control, float left, float top, float width, float height)
+{
+    TwipsGeometry(control).setRect(left, top, width, height);
+}
+
+void setForeColor(QWidget *control, quint32 bgr)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, Convert::fromBgr(bgr));
+    control->setPalette(palette);
+}
+
+void setBackColor(QWidget *control, quint32 bgr)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, Convert::fromBgr(bgr));
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+FittingLabel *createLabel(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *label = new FittingLabel(parent);
+    label->setObjectName(QLatin1StringView(name));
+    label->setText(caption);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace Controls

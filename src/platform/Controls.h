@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class FittingLabel;
+class QWidget;
+
+// Helpers for building forms from their design values.
+namespace Controls {
+
+// Places a control at its design rectangle, given in twips.
+void place(QWidget *control, float left, float top, float width, float height);
+
+// Colours given as 0x00BBGGRR.
+void setForeColor(QWidget *control, quint32 bgr);
+void setBackColor(QWidget *control, quint32 bgr);
+
+// A label as forms draw them: text from the top-left corner, drawn whole.
+FittingLabel *createLabel(const char *name, const QString &caption, QWidget *parent);
+
+} // namespace Controls
