@@ -102,8 +102,7 @@ void frmMain::createControls()
     lblAns->setText(QStringLiteral("正解"));
     lblAns->setFont(symbolFont);
     Controls::setForeColor(lblAns, WrongColour);
-    m_lblAns.attach(lblAns);
-    m_lblAns.setRect(120, 240, 1575, 495);
+    Controls::place(lblAns, 120, 240, 1575, 495);
     lblAns->hide();
 
     lblData = new FittingLabel(m_client);

@@ -75,6 +75,5 @@ private:
 
     TwipsGeometry m_frameTable;
     TwipsGeometry m_lblData;
-    TwipsGeometry m_lblAns;
     std::array<TwipsGeometry, KeyCount> m_lblKey;
 };
