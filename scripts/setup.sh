@@ -12,6 +12,7 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth openbox xdotool x11-utils imagemagick
     dbus dbus-x11 at-spi2-core python3-pyatspi
+    clang libx11-dev
     desktop-file-utils appstream librsvg2-bin icoutils icnsutils binutils-mingw-w64-x86-64
 )
 

@@ -1,5 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds qelo and runs every test.
+# Installs what is missing, builds qelo and runs every test; then builds it again with
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there too.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 ctest --test-dir "$build_dir" --output-on-failure --timeout 600
+
+# Any sanitizer report fails its test: ASan and UBSan stop at the first error, LeakSanitizer
+# checks every process that exits.
+sanitize_dir="${build_dir}-asan"
+echo "Sanitizer build in $sanitize_dir"
+cmake -S "$root_dir" -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE="${QELO_BUILD_TYPE:-RelWithDebInfo}" \
+    -DQELO_SANITIZE=ON -DQELO_BENCH=OFF
+cmake --build "$sanitize_dir" --parallel "$(nproc)"
+ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
+UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    ctest --test-dir "$sanitize_dir" --output-on-failure --timeout 1200
