@@ -16,19 +16,28 @@ packages=(
     desktop-file-utils appstream librsvg2-bin icoutils icnsutils binutils-mingw-w64-x86-64
 )
 
+# libFuzzer's runtime is a package of its own on Debian 12; elsewhere clang brings it.
+optional=(libclang-rt-14-dev)
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
+    installed "$package" || missing+=("$package")
 done
 
+as_root=(env DEBIAN_FRONTEND=noninteractive)
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo "${as_root[@]}"); fi
+if ((${#missing[@]})); then
+    "${as_root[@]}" apt-get update -qq
+fi
+# An optional package counts only where the package lists know it.
+for package in "${optional[@]}"; do
+    if ! installed "$package" && apt-cache show "$package" >/dev/null 2>&1; then missing+=("$package"); fi
+done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-    "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${QELO_BUILD_TYPE:-RelWithDebInfo}" "$@"
