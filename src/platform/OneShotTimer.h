@@ -13,4 +13,7 @@ public:
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return isActive(); }
+
+private:
+    QTimer m_wakeUp;
 };
