@@ -1,6 +1,7 @@
-// Checks the platform layer: number conversions, the random source, twips geometry and raw file access.
+// Checks the platform layer: number conversions, the random source, twips geometry, labels that draw their text whole and raw file access.
 #include "platform/Convert.h"
 #include "platform/Files.h"
+#include "platform/FittingLabel.h"
 #include "platform/RandomSource.h"
 #include "platform/Twips.h"
 
@@ -9,6 +10,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -29,6 +31,8 @@ private slots:
     void clockReseedsDiffer();
     void twipsReadBackAsSetAndSnapToPixels_data();
     void twipsReadBackAsSetAndSnapToPixels();
+    void labelDrawsWideTextWhole_data();
+    void labelDrawsWideTextWhole();
     void existingFileExcludesFolders();
     void readHeadReturnsPrefix();
     void writeHeadKeepsTailAndLength();
@@ -203,6 +207,54 @@ void TestPlatform::twipsReadBackAsSetAndSnapToPixels()
     QCOMPARE(child.x(), pixels);
     QCOMPARE(child.y(), pixels);
     QCOMPARE(child.size(), QSize(50, 25));
+}
+
+void TestPlatform::labelDrawsWideTextWhole_data()
+{
+    QTest::addColumn<int>("symbols");
+    QTest::addColumn<Qt::Alignment>("alignment");
+
+    QTest::newRow("fits") << 3 << Qt::Alignment(Qt::AlignLeft | Qt::AlignTop);
+    QTest::newRow("wider than the label") << 6 << Qt::Alignment(Qt::AlignLeft | Qt::AlignTop);
+    QTest::newRow("wider, centred") << 6 << Qt::Alignment(Qt::AlignCenter);
+}
+
+void TestPlatform::labelDrawsWideTextWhole()
+{
+    QFETCH(int, symbols);
+    QFETCH(Qt::Alignment, alignment);
+
+    // Black squares on white: each one a run of dark columns that clipping would shorten or drop.
+    FittingLabel label;
+    QFont font = label.font();
+    font.setPixelSize(27);
+    label.setFont(font);
+    label.setAlignment(alignment);
+    label.setText(QString(symbols, QChar(0x25A0)));
+    label.setStyleSheet(u"background: white; color: black"_qs);
+    label.resize(125, 25);
+    const QImage image = label.grab().toImage();
+
+    QList<int> runs;
+    bool inInk = false;
+    for (int x = 0; x < image.width(); ++x) {
+        bool dark = false;
+        for (int y = 0; y < image.height() && !dark; ++y)
+            dark = qGray(image.pixel(x, y)) < 128;
+        if (dark && !inInk)
+            runs << 0;
+        if (dark)
+            ++runs.last();
+        inInk = dark;
+    }
+    QCOMPARE(runs.size(), symbols);
+    QVERIFY2(*std::max_element(runs.begin(), runs.end()) - *std::min_element(runs.begin(), runs.end()) <= 2,
+             "every square drawn at the same width");
+    // No square touches the top or bottom edge: none is cut off there either.
+    for (int x = 0; x < image.width(); ++x) {
+        QVERIFY(qGray(image.pixel(x, 0)) >= 128);
+        QVERIFY(qGray(image.pixel(x, image.height() - 1)) >= 128);
+    }
 }
 
 void TestPlatform::existingFileExcludesFolders()
