@@ -1,13 +1,12 @@
-"""Checks that the real qelo, played with real clicks and keys on an X display, shows and stores what a player expects.
+"""Plays the real qelo with real clicks and keys on an X display and checks what the player sees and what it stores.
 
-Run by run_e2e.sh inside scripts/xsession.sh with Debian's /usr/bin/python3 (python3-pyatspi):
-    qelo_e2e.py QELO_EXECUTABLE CASE [ARTIFACT_DIR]
-Everything is observed from outside: widgets through AT-SPI, colours from screenshots, the
-settings through the bytes of qelo.ini beside the copied executable.
+Usage (run_e2e.sh runs it in scripts/xsession.sh): qelo_e2e.py QELO_EXECUTABLE CASE [ARTIFACT_DIR]. Widgets are read
+through AT-SPI, colours from screenshots, the settings from the bytes of qelo.ini beside the copied executable.
 """
 
 import contextlib
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
@@ -46,6 +45,10 @@ Settings = namedtuple("Settings", "view_time string_len view_ans_time kigou_num"
 
 class Failure(Exception):
     pass
+
+
+def px(*twips):
+    return tuple(t // TWIPS_PER_PIXEL for t in twips)
 
 
 def ini_bytes(settings):
@@ -89,9 +92,10 @@ def role(acc):
     return fresh(acc).get_role_name()
 
 
-def children(acc):
+def children(acc, wanted_role=None):
     fresh(acc)
-    return [acc.get_child_at_index(i) for i in range(acc.get_child_count())]
+    found = [acc.get_child_at_index(i) for i in range(acc.get_child_count())]
+    return [c for c in found if wanted_role is None or role(c) == wanted_role]
 
 
 def has_state(acc, state):
@@ -125,6 +129,11 @@ def describe(acc):
         return "<gone>"
 
 
+def one(found, what):
+    check(len(found) == 1, f"one {what} expected: {[describe(c) for c in found]}")
+    return found[0]
+
+
 def inside(inner, outer):
     return (outer.x <= inner.x and inner.x + inner.w <= outer.x + outer.w
             and outer.y <= inner.y and inner.y + inner.h <= outer.y + outer.h)
@@ -137,8 +146,12 @@ def overlaps(a, b, margin=0):
 
 # ---- X input and screen --------------------------------------------------------------------------
 
+def output_of(*command, must_succeed=True):
+    return subprocess.run([*map(str, command)], check=must_succeed, capture_output=True, text=True).stdout
+
+
 def xdotool(*args):
-    subprocess.run(["xdotool", *map(str, args)], check=True)
+    return output_of("xdotool", *args)
 
 
 def click_rect(rect):
@@ -154,39 +167,17 @@ def key(*keys):
     xdotool("key", "--clearmodifiers", *keys)
 
 
-def screen_size():
-    out = subprocess.run(["xdpyinfo"], check=True, capture_output=True, text=True).stdout
-    for line in out.splitlines():
-        if "dimensions:" in line:
-            w, h = line.split()[1].split("x")
-            return int(w), int(h)
-    raise Failure("xdpyinfo reports no screen size")
-
-
 def grab(rect):
-    """The screen's pixels in rect as a list of rows of (r, g, b)."""
-    ppm = subprocess.run(
-        ["import", "-window", "root", "-crop", f"{rect.w}x{rect.h}+{rect.x}+{rect.y}", "+repage",
-         "-depth", "8", "ppm:-"], check=True, capture_output=True).stdout
-    # P6 header: magic, width, height, maxval, each followed by one whitespace byte.
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while ppm[pos:pos + 1].isspace():
-            pos += 1
-        start = pos
-        while not ppm[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(ppm[start:pos])
-    pos += 1
-    check(fields[0] == b"P6" and fields[3] == b"255", f"unexpected screenshot header {fields}")
-    w, h = int(fields[1]), int(fields[2])
-    data = ppm[pos:pos + 3 * w * h]
-    return [[tuple(data[3 * (y * w + x):3 * (y * w + x) + 3]) for x in range(w)] for y in range(h)]
+    """The screen's pixels in rect as (r, g, b) triples."""
+    raw = subprocess.run(["import", "-window", "root", "-crop", f"{rect.w}x{rect.h}+{rect.x}+{rect.y}", "+repage",
+                          "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+    check(len(raw) == 3 * rect.w * rect.h, f"a screenshot of {len(raw)} bytes for {rect}")
+    return [raw[i:i + 3] for i in range(0, len(raw), 3)]
 
 
 def count_colour(pixels, rgb, tolerance=60):
     # Antialiased text still has solid pixels of its colour in the middle of its strokes.
-    return sum(1 for row in pixels for p in row if all(abs(c - e) <= tolerance for c, e in zip(p, rgb)))
+    return sum(all(abs(c - e) <= tolerance for c, e in zip(p, rgb)) for p in pixels)
 
 
 # ---- the program ---------------------------------------------------------------------------------
@@ -198,10 +189,9 @@ class Qelo:
         self.folder = tempfile.mkdtemp(prefix="qelo-e2e-")
         self.exe = os.path.join(self.folder, "qelo")
         shutil.copy2(executable, self.exe)
-        self.ini = os.path.join(self.folder, "qelo.ini")
+        self.ini = pathlib.Path(self.folder, "qelo.ini")
         if settings is not None:
-            with open(self.ini, "wb") as f:
-                f.write(ini_bytes(settings))
+            self.ini.write_bytes(ini_bytes(settings))
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
         self.log = open(os.path.join(self.folder, "output.txt"), "w+", encoding="utf-8", errors="replace")
         # Started from elsewhere so that only the executable's own folder can hold qelo.ini.
@@ -211,12 +201,31 @@ class Qelo:
         """Finds the program and its controls on the accessibility bus."""
         self.app = poll(self._find_app, "qelo on the accessibility bus", timeout=START_TIMEOUT)
         self.window = poll(lambda: self._top_level("frame", "qelo"), "the main window", timeout=START_TIMEOUT)
-        self._find_controls()
+        self.menu_bar = one(children(self.window, "menu bar"), "menu bar")
+        self.client = one(children(self.window, "filler"), "client area")
+        self.menu = {name(item): item for item in children(self.menu_bar)}
+
+        self.frame = one(children(self.client, "panel"), "input frame")
+        buttons = {name(c): c for c in children(self.frame, "push button")}
+        check(set(buttons) == {"BS", "OK"}, f"input frame buttons: {sorted(buttons)}")
+        self.bs, self.ok = buttons["BS"], buttons["OK"]
+        self.input = one(children(self.frame, "label"), "input line")
+        self.start = one(children(self.client, "push button"), "start button")
+        check(name(self.start) == "スタート", f"start button {describe(self.start)}")
+
+        labels = [(name(c), c) for c in children(self.client, "label")]
+        keys = [(text, c) for text, c in labels if len(text) == 1 and text in SYMBOLS]
+        self.keys = dict(keys)
+        check(len(self.keys) == len(keys) and set(self.keys) == set(SYMBOLS),
+              f"keys captioned once each with the whole alphabet: {''.join(sorted(text for text, _ in keys))}")
+        others = [c for text, c in labels if text not in self.keys]
+        # Besides the keys, one verdict label and one question label.
+        self.verdict = one([c for c in others if name(c) == RIGHT], "verdict label")
+        self.question = one([c for c in others if c is not self.verdict], "question label")
 
     def _find_app(self):
         check(self.process.poll() is None, f"qelo exited early with {self.process.returncode}")
-        desktop = fresh(pyatspi.Registry.getDesktop(0))
-        for app in children(desktop):
+        for app in children(fresh(pyatspi.Registry.getDesktop(0))):
             if app is not None and app.get_process_id() == self.process.pid:
                 return True, app
         return False, "not registered"
@@ -230,78 +239,38 @@ class Qelo:
                 return True, window
         return False, seen
 
-    def _find_controls(self):
-        tops = children(self.window)
-        menus = [c for c in tops if role(c) == "menu bar"]
-        clients = [c for c in tops if role(c) == "filler"]
-        check(len(menus) == 1 and len(clients) == 1, f"main window parts: {[describe(c) for c in tops]}")
-        self.menu_bar, self.client = menus[0], clients[0]
-        self.menu = {name(item): item for item in children(self.menu_bar)}
-
-        parts = children(self.client)
-        frames = [c for c in parts if role(c) == "panel"]
-        check(len(frames) == 1, f"one input frame expected: {[describe(c) for c in parts]}")
-        self.frame = frames[0]
-        inner = children(self.frame)
-        buttons = {name(c): c for c in inner if role(c) == "push button"}
-        check(set(buttons) == {"BS", "OK"}, f"input frame buttons: {sorted(buttons)}")
-        self.bs, self.ok = buttons["BS"], buttons["OK"]
-        inputs = [c for c in inner if role(c) == "label"]
-        check(len(inputs) == 1, f"one input line expected: {[describe(c) for c in inner]}")
-        self.input = inputs[0]
-
-        starts = [c for c in parts if role(c) == "push button"]
-        check([name(c) for c in starts] == ["スタート"], f"start button: {[describe(c) for c in starts]}")
-        self.start = starts[0]
-
-        labels = [c for c in parts if role(c) == "label"]
-        self.keys = {}
-        others = []
-        for label in labels:
-            text = name(label)
-            if len(text) == 1 and text in SYMBOLS:
-                check(text not in self.keys, f"two keys show {text}")
-                self.keys[text] = label
-            else:
-                others.append(label)
-        check(set(self.keys) == set(SYMBOLS),
-              f"keys captioned with the whole alphabet; missing {set(SYMBOLS) - set(self.keys)}")
-        verdicts = [c for c in others if name(c) == RIGHT]
-        check(len(verdicts) == 1 and len(others) == 2,
-              f"besides the keys one verdict label and one question label: {[describe(c) for c in others]}")
-        self.verdict = verdicts[0]
-        self.question = [c for c in others if c is not self.verdict][0]
-
-    # -- observations
-
-    def client_rect(self):
-        return extents(self.client)
+    # -- observations and actions
 
     def showing_keys(self):
         return {s: k for s, k in self.keys.items() if showing(k)}
 
     def dialog(self, caption):
-        return poll(lambda: self._top_level("dialog", caption), f"the dialog {caption!r}")
+        dialog = poll(lambda: self._top_level("dialog", caption), f"the dialog {caption!r}")
+        self.wait_active(dialog)
+        return dialog
 
-    def wait_dialog_closed(self, caption):
-        def gone():
-            found, _ = self._top_level("dialog", caption)
-            return not found, caption
-        poll(gone, f"the dialog {caption!r} to close")
+    def close_dialog(self, caption, how):
+        """Closes the dialog with a click on how, or with the key how names, and waits until it is gone."""
+        key(how) if isinstance(how, str) else click(how)
+        poll(lambda: (not self._top_level("dialog", caption)[0], caption), f"the dialog {caption!r} to close")
 
     def wait_active(self, window):
         poll(lambda: (has_state(window, Atspi.StateType.ACTIVE), describe(window)),
              f"{describe(window)} to be the active window")
 
-    def ended(self, timeout=STATE_TIMEOUT):
-        poll(lambda: (self.process.poll() is not None, "still running"), "qelo to end", timeout)
-        return self.process.returncode
+    def quit(self, ini, close_box=False):
+        """Ends qelo with 終了 or the main window's close box: status 0, and qelo.ini holding ini."""
+        if close_box:
+            self.wait_active(self.window)
+            key("alt+F4")
+        else:
+            click(self.menu["終了"])
+        poll(lambda: (self.process.poll() is not None, "still running"), "qelo to end")
+        check(self.process.returncode == 0, f"exit status {self.process.returncode}")
+        check(self.ini_contents() == ini, f"at the end qelo.ini holds {self.ini_contents()!r}, expected {ini!r}")
 
     def ini_contents(self):
-        if not os.path.exists(self.ini):
-            return None
-        with open(self.ini, "rb") as f:
-            return f.read()
+        return self.ini.read_bytes() if self.ini.exists() else None
 
     def stop(self):
         """Ends the run if it is still going and returns what qelo printed."""
@@ -346,7 +315,7 @@ def running(executable, settings=None):
 
 def wait_idle(q):
     """Start-up is over: the window is maximised and shows only the menu bar and the start button."""
-    screen_w, screen_h = screen_size()
+    screen_w, screen_h = (int(v) for v in xdotool("getdisplaygeometry").split())
 
     def probe():
         frame = extents(q.window)
@@ -355,11 +324,10 @@ def wait_idle(q):
         return maximised and showing(q.start), (frame, visible)
     poll(probe, "the maximised start screen", timeout=START_TIMEOUT)
 
-    window_ids = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(q.process.pid),
-                                 "--name", "^qelo$"], capture_output=True, text=True).stdout.split()
+    window_ids = output_of("xdotool", "search", "--all", "--onlyvisible", "--pid", q.process.pid, "--name", "^qelo$",
+                           must_succeed=False).split()
     check(len(window_ids) == 1, f"one visible X window named qelo expected, found {window_ids}")
-    wm_state = subprocess.run(["xprop", "-id", window_ids[0], "_NET_WM_STATE"],
-                              capture_output=True, text=True, check=True).stdout
+    wm_state = output_of("xprop", "-id", window_ids[0], "_NET_WM_STATE")
     check("_NET_WM_STATE_MAXIMIZED_VERT" in wm_state and "_NET_WM_STATE_MAXIMIZED_HORZ" in wm_state,
           f"window manager state: {wm_state.strip()}")
 
@@ -373,12 +341,10 @@ def wait_idle(q):
 
 def wait_question(q, settings):
     """Waits for the question to be on screen alone, checks it and returns its text."""
-    def probe():
-        on = showing(q.question) and not showing(q.frame) and not showing(q.verdict)
-        return on, describe(q.question)
-    poll(probe, "a question")
+    poll(lambda: (showing(q.question) and not showing(q.frame) and not showing(q.verdict), describe(q.question)),
+         "a question")
     text = name(q.question)
-    rect, client = extents(q.question), q.client_rect()
+    rect, client = extents(q.question), extents(q.client)
     check(len(text) == settings.string_len, f"question {text!r} should have {settings.string_len} symbols")
     check(all(c in SYMBOLS[:settings.kigou_num] for c in text),
           f"question {text!r} uses only the first {settings.kigou_num} symbols")
@@ -395,10 +361,9 @@ def wait_keyboard(q, settings):
     check(name(q.input) == "", f"the input line starts empty, holds {name(q.input)!r}")
     check(not showing(q.verdict), "no verdict while the keyboard is up")
 
-    client, frame = q.client_rect(), extents(q.frame)
+    client, frame = extents(q.client), extents(q.frame)
     check((frame.x - client.x, frame.y - client.y, frame.w, frame.h) ==
-          (round(FRAME_LEFT_TWIPS / TWIPS_PER_PIXEL), 0, round(FRAME_WIDTH_TWIPS / TWIPS_PER_PIXEL),
-           FRAME_HEIGHT_TWIPS // TWIPS_PER_PIXEL), f"input frame at {frame} in client {client}")
+          px(FRAME_LEFT_TWIPS, 0, FRAME_WIDTH_TWIPS, FRAME_HEIGHT_TWIPS), f"input frame at {frame} in client {client}")
 
     keys = q.showing_keys()
     check(sorted(keys, key=SYMBOLS.index) == list(SYMBOLS[:settings.kigou_num]),
@@ -437,49 +402,31 @@ def enter(q, keys, steps):
 
 def wait_verdict(q, expected, question):
     """Checks the verdict text and colour and the correct string shown below the input frame."""
-    shown = []
-
-    def probe():
-        if not showing(q.verdict):
-            return False, f"verdicts shown so far: {shown}"
-        text = name(q.verdict)
-        if not shown or shown[-1] != text:
-            shown.append(text)
-        return text == expected, f"verdicts shown so far: {shown}"
-    poll(probe, f"the verdict {expected}")
+    poll(lambda: (showing(q.verdict) and name(q.verdict) == expected, describe(q.verdict)), f"the verdict {expected}")
     began = time.monotonic()
     try:
-        check_verdict_screen(q, expected, question)
+        area, client = extents(q.verdict), extents(q.client)
+        check((area.x - client.x, area.y - client.y) == px(VERDICT_LEFT_TWIPS, VERDICT_TOP_TWIPS),
+              f"verdict label at {area} in client {client}")
+        own, other = VERDICT_RGB[expected], VERDICT_RGB[WRONG if expected == RIGHT else RIGHT]
+
+        def painted():
+            pixels = grab(area)
+            counts = count_colour(pixels, own), count_colour(pixels, other)
+            return counts[0] >= 20 and counts[1] == 0, f"{counts[0]} pixels of {own}, {counts[1]} of {other}"
+        poll(painted, f"{expected} painted in {own}", timeout=1.5)
+        check(not q.showing_keys(), f"keys hidden under the verdict, shown: {''.join(q.showing_keys())}")
+        check(showing(q.frame), "the input frame stays up with the verdict")
+        check(showing(q.question) and name(q.question) == question, f"correct string {describe(q.question)}")
+        correct, frame = extents(q.question), extents(q.frame)
+        check(correct.x == frame.x and abs((correct.y - client.y) - (FRAME_HEIGHT_TWIPS + 10) / TWIPS_PER_PIXEL) < 1,
+              f"correct string at {correct} should sit just below the input frame {frame}")
+        check(showing(q.verdict), "the verdict stays up while it is checked")
     except Failure as failure:
-        if not showing(q.verdict):
-            raise Failure(f"{failure} (the verdict was gone {time.monotonic() - began:.1f} s after it came up,"
-                          " before its checks ended)") from None
-        raise
-    if os.environ.get("QELO_E2E_VERBOSE"):
-        print(f"verdict checked in {time.monotonic() - began:.2f} s")
-
-
-def check_verdict_screen(q, expected, question):
-    area = extents(q.verdict)
-    client = q.client_rect()
-    check((area.x - client.x, area.y - client.y) ==
-          (VERDICT_LEFT_TWIPS // TWIPS_PER_PIXEL, VERDICT_TOP_TWIPS // TWIPS_PER_PIXEL),
-          f"verdict label at {area} in client {client}")
-    other = WRONG if expected == RIGHT else RIGHT
-
-    def painted():
-        pixels = grab(area)
-        own, foreign = count_colour(pixels, VERDICT_RGB[expected]), count_colour(pixels, VERDICT_RGB[other])
-        return own >= 20 and foreign == 0, f"{own} pixels of {VERDICT_RGB[expected]}, {foreign} of the other"
-    poll(painted, f"{expected} painted in {VERDICT_RGB[expected]}", timeout=1.5)
-
-    check(not q.showing_keys(), f"keys hidden under the verdict, shown: {''.join(q.showing_keys())}")
-    check(showing(q.frame), "the input frame stays up with the verdict")
-    check(showing(q.question) and name(q.question) == question, f"correct string {describe(q.question)}")
-    correct, frame = extents(q.question), extents(q.frame)
-    check(correct.x == frame.x and abs((correct.y - client.y) - (FRAME_HEIGHT_TWIPS + 10) / TWIPS_PER_PIXEL) < 1,
-          f"correct string at {correct} should sit just below the input frame {frame}")
-    check(showing(q.verdict), "the verdict stays up while it is checked")
+        if showing(q.verdict):
+            raise
+        raise Failure(f"{failure} (the verdict was gone {time.monotonic() - began:.1f} s after it came up,"
+                      " before its checks ended)") from None
 
 
 def other_symbol(symbol, settings):
@@ -493,6 +440,7 @@ def play_turn(q, settings, steps_for):
     line = enter(q, keys, steps_for(question, settings))
     click(q.ok)
     wait_verdict(q, RIGHT if line == question else WRONG, question)
+    return question
 
 
 # ---- the dialogs ---------------------------------------------------------------------------------
@@ -510,9 +458,9 @@ PRESETS = {"view_time": ["10", "7", "5", "3", "2", "1", "0.7", "0.5", "0.3", "0.
 
 
 def open_settings(q):
+    """Opens the settings dialog and checks its buttons, its four combo boxes and their lists."""
     click(q.menu["設定"])
     dialog = q.dialog(SETTINGS_CAPTION)
-    q.wait_active(dialog)
     parts = list(descendants(dialog, only_showing=True))
     buttons = {name(p): p for p in parts if role(p) == "push button"}
     check({"変更", "キャンセル"} <= set(buttons), f"settings buttons {sorted(buttons)}")
@@ -521,26 +469,22 @@ def open_settings(q):
     check(len(combos) == 4, f"four combo boxes, found {[describe(c) for c in combos]}")
     fields = {}
     for combo in combos:
-        c = extents(combo)
-        row = [lb for lb in labels if c.y - 4 <= extents(lb).y + extents(lb).h // 2 <= c.y + c.h + 4
-               and extents(lb).x < c.x]
+        # The nearest label to its left on its row.
+        c, row = extents(combo), [(extents(lb), name(lb)) for lb in labels]
+        row = [(r.x, text) for r, text in row if r.x < c.x and c.y - 4 <= r.y + r.h // 2 <= c.y + c.h + 4]
         check(row, f"no label on the row of {describe(combo)}")
-        label = max(row, key=lambda lb: extents(lb).x)
-        matches = [f for f, prefix in FIELD_LABELS if name(label).startswith(prefix)]
-        check(len(matches) == 1, f"label {name(label)!r} names no setting")
-        check(matches[0] not in fields, f"two combo boxes for {matches[0]}")
-        fields[matches[0]] = combo
-    for field, combo in fields.items():
-        lists = [c for c in children(combo) if role(c) == "list"]
-        check(len(lists) == 1, f"{field}: one drop-down list expected in {describe(combo)}")
-        items = [name(i) for i in children(lists[0])]
+        text = max(row)[1]
+        named = [f for f, prefix in FIELD_LABELS if text.startswith(prefix) and f not in fields]
+        check(len(named) == 1, f"label {text!r} names {named}, not one setting still to find")
+        field = named[0]
+        fields[field] = combo
+        items = [name(i) for i in children(one(children(combo, "list"), f"drop-down list of {field}"))]
         check(items == PRESETS[field], f"{field} offers {items}, expected {PRESETS[field]} once each")
     return dialog, buttons, fields
 
 
 def read_fields(fields):
-    return Settings(name(fields["view_time"]), name(fields["string_len"]),
-                    name(fields["view_ans_time"]), name(fields["kigou_num"]))
+    return Settings(*(name(fields[field]) for field in Settings._fields))
 
 
 def type_fields(fields, texts):
@@ -560,11 +504,8 @@ def case_startup(exe):
     """Start-up without a settings file, then 終了 from the start screen."""
     with running(exe) as q:
         wait_idle(q)
-        check(not showing(q.question) and not showing(q.verdict) and not showing(q.frame), "all hidden")
         check(q.ini_contents() is None, "start-up creates no qelo.ini")
-        click(q.menu["終了"])
-        check(q.ended() == 0, f"exit status {q.process.returncode}")
-        check(q.ini_contents() is None, "ending writes no qelo.ini")
+        q.quit(ini=None)
 
 
 # What the player clicks for a question; the input line this leaves decides the expected verdict.
@@ -576,6 +517,8 @@ TURNS = (
     ("empty answer", lambda qn, s: []),
     ("one symbol too many", lambda qn, s: [*qn, qn[0]]),
     ("one symbol short after BS", lambda qn, s: [*qn, BS]),
+    # Followed by BS and OK again during the verdict, which judge the line as it is then.
+    ("right answer, then BS and OK during the verdict", lambda qn, s: list(qn)),
 )
 
 
@@ -587,24 +530,16 @@ def case_turns(exe):
         click(q.start)
         for title, steps in TURNS:
             try:
-                play_turn(q, settings, steps)
+                question = play_turn(q, settings, steps)
             except Failure as failure:
                 raise Failure(f"turn '{title}': {failure}") from None
-        # OK again during the verdict judges the line as it is now.
-        question = wait_question(q, settings)
-        keys = wait_keyboard(q, settings)
-        enter(q, keys, list(question))
-        click(q.ok)
-        wait_verdict(q, RIGHT, question)
         click(q.bs)
         poll(lambda: (name(q.input) == question[:-1], name(q.input)), "BS during the verdict")
         click(q.ok)
         wait_verdict(q, WRONG, question)
 
         wait_question(q, settings)
-        click(q.menu["終了"])
-        check(q.ended() == 0, f"exit status {q.process.returncode} after 終了 during a question")
-        check(q.ini_contents() == ini_bytes(settings), "ending leaves qelo.ini as it was")
+        q.quit(ini=ini_bytes(settings))  # during a question
 
 
 DEFAULT_TEXTS = Settings("3", "5", "3", "50")
@@ -619,31 +554,25 @@ def case_settings(exe):
 
         dialog, buttons, fields = open_settings(q)
         area = extents(dialog)
-        check((area.w, area.h) == (5010 // TWIPS_PER_PIXEL, 2850 // TWIPS_PER_PIXEL), f"settings dialog {area}")
+        check((area.w, area.h) == px(5010, 2850), f"settings dialog {area}")
         check(read_fields(fields) == DEFAULT_TEXTS, f"defaults shown: {read_fields(fields)}")
         type_fields(fields, BOUNDED[0])
-        click(buttons["キャンセル"])
-        q.wait_dialog_closed(SETTINGS_CAPTION)
+        q.close_dialog(SETTINGS_CAPTION, buttons["キャンセル"])
         check(q.ini_contents() is None, "キャンセル writes no qelo.ini")
 
         for before, (typed, stored, shown) in ((DEFAULT_TEXTS, BOUNDED), (BOUNDED[2], PLAIN)):
-            dialog, buttons, fields = open_settings(q)
+            _, buttons, fields = open_settings(q)
             check(read_fields(fields) == before, f"reopened with {read_fields(fields)}, not {before}")
             type_fields(fields, typed)
-            click(buttons["変更"])
-            q.wait_dialog_closed(SETTINGS_CAPTION)
+            q.close_dialog(SETTINGS_CAPTION, buttons["変更"])
             check(q.ini_contents() == ini_bytes(stored),
                   f"typed {tuple(typed)}: qelo.ini holds {q.ini_contents()!r}, expected {ini_bytes(stored)!r}")
             dialog, buttons, fields = open_settings(q)
             check(read_fields(fields) == shown, f"after 変更 the dialog shows {read_fields(fields)}, not {shown}")
-            if typed is PLAIN[0]:
-                # The close box, like キャンセル, keeps what was stored.
+            if typed is PLAIN[0]:  # the close box, like キャンセル, keeps what was stored
                 type_fields(fields, Settings("7", "8", "1", "40"))
                 q.wait_active(dialog)
-                key("alt+F4")
-            else:
-                click(buttons["キャンセル"])
-            q.wait_dialog_closed(SETTINGS_CAPTION)
+            q.close_dialog(SETTINGS_CAPTION, "alt+F4" if typed is PLAIN[0] else buttons["キャンセル"])
             check(q.ini_contents() == ini_bytes(stored), "closing without 変更 keeps qelo.ini")
 
         settings = PLAIN[1]
@@ -659,13 +588,10 @@ def case_settings(exe):
         free = [k for k in keys.values() if not overlaps(extents(k), covered, margin=40)]
         check(free, "some key should be clear of the dialog")
         click(free[0])
-        click(buttons["キャンセル"])
-        q.wait_dialog_closed(SETTINGS_CAPTION)
+        q.close_dialog(SETTINGS_CAPTION, buttons["キャンセル"])
         check(name(q.input) == "", f"a key clicked behind the dialog entered {name(q.input)!r}")
 
-        click(q.menu["終了"])
-        check(q.ended() == 0, f"exit status {q.process.returncode}")
-        check(q.ini_contents() == ini_bytes(settings), "終了 leaves qelo.ini as 変更 wrote it")
+        q.quit(ini=ini_bytes(settings))
 
 
 def case_about(exe):
@@ -675,31 +601,20 @@ def case_about(exe):
         for close in ("OK", "Escape", "Return", "alt+F4"):
             click(q.menu["バージョン"])
             dialog = q.dialog(ABOUT_CAPTION)
-            q.wait_active(dialog)
             parts = list(descendants(dialog, only_showing=True))
             texts = [name(p) for p in parts if role(p) == "label"]
             for wanted in ("qelo", "ﾊﾞｰｼﾞｮﾝ 1.0.0", "ｱﾌﾟﾘｹｰｼｮﾝの説明"):
                 check(wanted in texts, f"About shows {wanted!r}; labels: {texts}")
-            buttons = [p for p in parts if role(p) == "push button"]
-            check([name(b) for b in buttons] == ["OK"], f"About buttons {[describe(b) for b in buttons]}")
-            check(has_state(buttons[0], Atspi.StateType.FOCUSED), "OK has the focus when About opens")
+            ok = one([p for p in parts if role(p) == "push button"], "button in About")
+            check(name(ok) == "OK" and has_state(ok, Atspi.StateType.FOCUSED), f"OK has the focus: {describe(ok)}")
             area = extents(dialog)
-            check(tuple(area) == (2340 // TWIPS_PER_PIXEL, 1935 // TWIPS_PER_PIXEL,
-                                  5730 // TWIPS_PER_PIXEL, 3555 // TWIPS_PER_PIXEL),
-                  f"About's client area at {area}")
-            if close == "OK":
-                click(buttons[0])
-            else:
-                key(close)
+            check(tuple(area) == px(2340, 1935, 5730, 3555), f"About's client area at {area}")
             try:
-                q.wait_dialog_closed(ABOUT_CAPTION)
+                q.close_dialog(ABOUT_CAPTION, ok if close == "OK" else close)
             except Failure as failure:
                 raise Failure(f"closing About with {close}: {failure}") from None
         wait_idle(q)
-        check(q.ini_contents() is None, "About writes no qelo.ini")
-        q.wait_active(q.window)
-        key("alt+F4")
-        check(q.ended() == 0, f"exit status {q.process.returncode} after closing the main window")
+        q.quit(ini=None, close_box=True)
 
 
 CASES = {"startup": case_startup, "turns": case_turns, "settings": case_settings, "about": case_about}
