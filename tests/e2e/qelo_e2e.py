@@ -501,10 +501,16 @@ def type_fields(fields, texts):
 # ---- cases ---------------------------------------------------------------------------------------
 
 def case_startup(exe):
-    """Start-up without a settings file, then 終了 from the start screen."""
+    """Start-up without a settings file, restoring the window to its design size, then 終了."""
     with running(exe) as q:
         wait_idle(q)
         check(q.ini_contents() is None, "start-up creates no qelo.ini")
+        # A double click on the title bar is openbox's way to restore a maximised window.
+        frame = extents(q.window)
+        xdotool("mousemove", frame.x + frame.w // 2, max(frame.y - 8, 1), "click", "--repeat", "2", "--delay", "100", "1")
+        design = px(8595, 4680)
+        poll(lambda: ((extents(q.client).w, extents(q.client).h) == design, extents(q.client)),
+             f"the restored client area of 8595 x 4680 twips, {design} px")
         q.quit(ini=None)
 
 
