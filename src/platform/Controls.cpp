@@ -8,6 +8,13 @@
 
 namespace Controls {
 
+void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight)
+{
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));
+}
+
 void place(QWidget *control, float left, float top, float width, float height)
 {
     TwipsGeometry(control).setRect(left, top, width, height);

@@ -9,6 +9,9 @@ class QWidget;
 // Helpers for building forms from their design values.
 namespace Controls {
 
+// A dialog of fixed client size, given in twips, with a title bar and a close box only.
+void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight);
+
 // Places a control at its design rectangle, given in twips.
 void place(QWidget *control, float left, float top, float width, float height);
 

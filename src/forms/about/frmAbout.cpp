@@ -44,9 +44,7 @@ void frmAbout::createControls()
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Twips::toPixels(DesignClientWidth), Twips::toPixels(DesignClientHeight));
+    Controls::makeFixedDialog(this, DesignClientWidth, DesignClientHeight);
 
     lblTitle = Controls::createLabel("lblTitle", QStringLiteral("qelo"), this);
     Controls::setForeColor(lblTitle, Black);

@@ -4,7 +4,6 @@
 #include "platform/Controls.h"
 #include "platform/Convert.h"
 #include "platform/FittingLabel.h"
-#include "platform/Twips.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -89,9 +88,7 @@ void frmOpt::createControls()
 {
     setObjectName(QStringLiteral("frmOpt"));
     setWindowTitle(QStringLiteral("設定"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Twips::toPixels(DesignClientWidth), Twips::toPixels(DesignClientHeight));
+    Controls::makeFixedDialog(this, DesignClientWidth, DesignClientHeight);
 
     Label1 = Controls::createLabel("Label1", QStringLiteral("表示時間（0.1～10秒）"), this);
     Controls::place(Label1, 360, 360, 1695, 255);
