@@ -3,6 +3,7 @@
 #include "forms/main/KeyLayout.h"
 #include "forms/main/frmMain.h"
 #include "modules/mdlUser.h"
+#include "platform/OneShotTimer.h"
 #include "platform/RandomSource.h"
 
 #include <QApplication>
@@ -90,7 +91,7 @@ std::vector<double> displayErrors(double viewTime, int questions)
     mdlUser::Opt = OptData{viewTime, 5, 0.1, 50};
 
     auto *lblData = window.findChild<QLabel *>(QStringLiteral("lblData"));
-    auto *timSub = window.findChild<QTimer *>(QStringLiteral("timSub"));
+    auto *timSub = window.findChild<OneShotTimer *>(QStringLiteral("timSub"));
     if (!lblData || !timSub) {
         std::fprintf(stderr, "bench_turns: controls not found\n");
         return {};
@@ -112,7 +113,7 @@ std::vector<double> displayErrors(double viewTime, int questions)
 
     // The label stays visible from the verdict into the next question, so a question starts when
     // StartPrg returns: connected after the window's own handler, this runs right after it.
-    QObject::connect(timSub, &QTimer::timeout, &window, [&] { shownAt = Clock::now(); });
+    QObject::connect(timSub, &OneShotTimer::timeout, &window, [&] { shownAt = Clock::now(); });
     window.cmdStart_Click();
     shownAt = Clock::now();
     loop.exec();
@@ -169,7 +170,7 @@ std::vector<double> windowLayoutTimes(int runs, bool *designSize, KeyLayout::Gri
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         // As in a turn, the keys are hidden when the layout starts; painting is not part of it.
-        for (int i = 0; i < frmMain::KeyCount; ++i)
+        for (int i = 0; i < mdlUser::KigouCount; ++i)
             window.keyGeometry(i).widget()->hide();
         QCoreApplication::processEvents();
         const Clock::time_point start = Clock::now();

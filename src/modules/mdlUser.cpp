@@ -3,6 +3,7 @@
 #include "platform/AppInfo.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <bit>
@@ -87,9 +88,27 @@ Files::WriteResult SaveOpt(const QString &path)
     return Files::writeHead(path, encodeOpt(Opt));
 }
 
-QString settingsFilePath()
+SettingsFiles settingsFiles()
 {
-    return AppInfo::executableFolder() + QDir::separator() + QStringLiteral("qelo.ini");
+    const QString name = QDir::separator() + QStringLiteral("qelo.ini");
+    return {AppInfo::executableFolder() + name, AppInfo::userConfigFolder() + name};
+}
+
+QString settingsFileToRead(const SettingsFiles &files)
+{
+    return Files::hasEntry(files.besideProgram) ? files.besideProgram : files.perUser;
+}
+
+SaveResult SaveSettings(const SettingsFiles &files)
+{
+    const bool wasThere = Files::hasEntry(files.besideProgram);
+    const Files::WriteResult beside = SaveOpt(files.besideProgram);
+    // Decided by trying: root, ACLs and read-only mounts make permission bits say little.
+    if (beside.ok || wasThere || Files::hasEntry(files.besideProgram))
+        return {beside.ok, files.besideProgram, beside.error};
+    QDir().mkpath(QFileInfo(files.perUser).absolutePath());
+    const Files::WriteResult perUser = SaveOpt(files.perUser);
+    return {perUser.ok, files.perUser, perUser.error};
 }
 
 QByteArray encodeOpt(const OptData &opt)

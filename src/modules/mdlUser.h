@@ -45,7 +45,26 @@ void LoadOpt(const QString &path);
 // Writes Opt as the file's first 20 bytes; the old file stays intact when that fails.
 Files::WriteResult SaveOpt(const QString &path);
 
-QString settingsFilePath();
+// Where the settings file may live: beside the program, its home, and per user for installs whose folder
+// refuses new files (a system-wide install, a read-only mount).
+struct SettingsFiles
+{
+    QString besideProgram;
+    QString perUser;
+};
+
+struct SaveResult
+{
+    bool ok = false;
+    QString path; // the file written, or the last one tried
+    QString error;
+};
+
+SettingsFiles settingsFiles();
+// The file beside the program whenever anything has that name there, else the per-user one.
+QString settingsFileToRead(const SettingsFiles &files);
+// Writes Opt beside the program; only when that folder refuses to create the file, to the per-user file.
+SaveResult SaveSettings(const SettingsFiles &files);
 
 QByteArray encodeOpt(const OptData &opt);
 std::optional<OptData> decodeOpt(const QByteArray &bytes);

@@ -7,6 +7,8 @@
 namespace AppInfo {
 
 QString executableFolder();
+// The player's own folder for this program's settings; it may not exist yet.
+QString userConfigFolder();
 QString title();
 int versionMajor();
 int versionMinor();

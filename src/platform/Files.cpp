@@ -28,8 +28,17 @@ bool isExistingFile(const QString &path)
     return info.exists() && info.isFile();
 }
 
+bool hasEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 std::optional<QByteArray> readHead(const QString &path, qint64 byteCount)
 {
+    // Opening a FIFO or a device could block for good.
+    if (!isExistingFile(path))
+        return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -42,6 +51,8 @@ std::optional<QByteArray> readHead(const QString &path, qint64 byteCount)
 WriteResult writeHead(const QString &path, const QByteArray &head)
 {
     QByteArray content = head;
+    if (hasEntry(path) && !isExistingFile(path))
+        return {false, QStringLiteral("not a regular file")};
     if (QFileInfo::exists(path)) {
         QFile old(path);
         if (!old.open(QIODevice::ReadOnly))

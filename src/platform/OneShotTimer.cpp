@@ -1,12 +1,13 @@
 #include "OneShotTimer.h"
 
 OneShotTimer::OneShotTimer(QObject *parent)
-    : QTimer(parent)
+    : QObject(parent)
 {
-    setSingleShot(true);
-    setTimerType(Qt::PreciseTimer);
-    m_wakeUp.setSingleShot(true);
-    m_wakeUp.setTimerType(Qt::PreciseTimer);
+    for (QTimer *timer : {&m_timer, &m_wakeUp}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_timer, &QTimer::timeout, this, &OneShotTimer::timeout);
 }
 
 void OneShotTimer::setEnabled(bool enabled)
@@ -14,10 +15,10 @@ void OneShotTimer::setEnabled(bool enabled)
     m_wakeUp.stop();
     // An interval of 0 never fires, as with the timers the design was made for.
     if (!enabled || interval() <= 0) {
-        stop();
+        m_timer.stop();
         return;
     }
-    start();
+    m_timer.start();
     // Linux lets a wait overrun by 0.1% of its length (1 ms a second). Waking a little before the
     // end leaves a last wait short enough for its overrun not to matter.
     const int lead = 5 + interval() / 500;

@@ -1,5 +1,6 @@
-// Checks the shared module: the symbol table and its lookup, and the settings record's file.
+// Checks the shared module: the symbol table and its lookup, the settings record's bytes, and where its file lives.
 #include "modules/mdlUser.h"
+#include "platform/RandomSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,31 +11,35 @@
 #include <cmath>
 #include <limits>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace mdlUser;
 
 namespace {
-
-QByteArray fromHex(const char *hex)
-{
-    return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
-}
 
 QByteArray record(double viewTime, qint16 stringLen, double viewAnsTime, qint16 kigouNum)
 {
     return encodeOpt({viewTime, stringLen, viewAnsTime, kigouNum});
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
+QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+bool inRanges(const OptData &opt)
+{
+    return opt.ViewTime >= 0.1 && opt.ViewTime <= 10 && opt.StringLen >= 1 && opt.StringLen <= 20
+        && opt.ViewAnsTime >= 0.1 && opt.ViewAnsTime <= 10 && opt.KigouNum >= 3 && opt.KigouNum <= 55;
 }
 
 } // namespace
@@ -45,17 +50,14 @@ class TestMdlUser : public QObject
 
 private slots:
     void init();
-    void tableHoldsSymbolsInOrder();
-    void lookupFindsWholeSymbols_data();
-    void lookupFindsWholeSymbols();
-    void defaultsEncodeToKnownBytes();
-    void loadTakesFileValues_data();
-    void loadTakesFileValues();
-    void missingOrUnreadableFileKeepsValues_data();
-    void missingOrUnreadableFileKeepsValues();
-    void saveCreatesTwentyByteFile();
-    void saveKeepsTailOfLongerFile();
-    void failedSaveReportsAndKeepsOldFile();
+    void tableHoldsSymbolsInOrderAndLookupFindsWholeSymbols();
+    void recordIsTwentyLittleEndianBytes();
+    void loadTakesFileValuesWithinRanges_data();
+    void loadTakesFileValuesWithinRanges();
+    void loadSurvivesHostileBytes();
+    void saveWritesTheRecordAndKeepsTheTail();
+    void settingsLiveBesideTheProgramUnlessItsFolderRefuses_data();
+    void settingsLiveBesideTheProgramUnlessItsFolderRefuses();
 };
 
 void TestMdlUser::init()
@@ -64,49 +66,27 @@ void TestMdlUser::init()
     InitKigou();
 }
 
-void TestMdlUser::tableHoldsSymbolsInOrder()
+void TestMdlUser::tableHoldsSymbolsInOrderAndLookupFindsWholeSymbols()
 {
-    const QList<char16_t> codePoints = {
-        0x2606, 0x25CB, 0x25CE, 0x25B3, 0x25BD, 0x3006, 0x2235, 0x2234, 0x2025, 0x25A1, 0x25C7,
-        0x2225, 0x2642, 0x2640, 0x221E, 0x00A7, 0x3012, 0x2192, 0x2190, 0x2191, 0x2193, 0x2227,
-        0x2228, 0x2220, 0x2229, 0x222A, 0x2283, 0x2282, 0x2287, 0x2286, 0x220B, 0x2208, 0x21D2,
-        0x21D4, 0x2200, 0x2203, 0x2261, 0x2202, 0x22A5, 0x222B, 0x221A, 0x226B, 0x226A, 0x2021,
-        0x2020, 0x266A, 0x266D, 0x266F, 0x00B6, 0x2605, 0x25CF, 0x25B2, 0x25BC, 0x25A0, 0x25C6};
-    QCOMPARE(codePoints.size(), KigouCount);
-    for (int i = 0; i < KigouCount; ++i)
-        QCOMPARE(KigouTable[i], QString(QChar(codePoints[i])));
+    const QString symbols = u"☆○◎△▽〆∵∴‥□◇∥♂♀∞§〒→←↑↓∧∨∠∩∪⊃⊂⊇⊆∋∈⇒⇔∀∃≡∂⊥∫√≫≪‡†♪♭♯¶★●▲▼■◆"_qs;
+    QCOMPARE(symbols.size(), KigouCount);
+    for (int i = 0; i < KigouCount; ++i) {
+        QCOMPARE(KigouTable[i], symbols.mid(i, 1));
+        QCOMPARE(int(GetKigouIndex(symbols.mid(i, 1))), i);
+    }
     QVERIFY(KigouTable[KigouCount].isEmpty());
+    for (const QString &stranger : {QString(), u"A"_qs, u"◯"_qs, u"☆☆"_qs})
+        QCOMPARE(int(GetKigouIndex(stranger)), -1);
 }
 
-void TestMdlUser::lookupFindsWholeSymbols_data()
+void TestMdlUser::recordIsTwentyLittleEndianBytes()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("first") << u"☆"_qs << 0;
-    QTest::newRow("last") << u"◆"_qs << 54;
-    QTest::newRow("black star is not the white one") << u"★"_qs << 49;
-    QTest::newRow("pilcrow") << u"¶"_qs << 48;
-    QTest::newRow("empty slot is never found") << QString() << -1;
-    QTest::newRow("not in table") << u"A"_qs << -1;
-    QTest::newRow("look-alike white circle") << u"◯"_qs << -1;
-    QTest::newRow("two symbols") << u"☆☆"_qs << -1;
+    QCOMPARE(encodeOpt(OptData{}).toHex(' '), "00 00 00 00 00 00 08 40 05 00 00 00 00 00 00 00 08 40 32 00");
+    QCOMPARE(record(0.7, 20, 0.1, 55).toHex(' '), "66 66 66 66 66 66 e6 3f 14 00 9a 99 99 99 99 99 b9 3f 37 00");
+    QCOMPARE(decodeOpt(record(0.7, -2, 0.1, 300)), OptData({0.7, -2, 0.1, 300}));
 }
 
-void TestMdlUser::lookupFindsWholeSymbols()
-{
-    QFETCH(QString, text);
-    QFETCH(int, index);
-    QCOMPARE(int(GetKigouIndex(text)), index);
-}
-
-void TestMdlUser::defaultsEncodeToKnownBytes()
-{
-    QCOMPARE(encodeOpt(OptData{}), fromHex("00 00 00 00 00 00 08 40 05 00 00 00 00 00 00 00 08 40 32 00"));
-    QCOMPARE(decodeOpt(encodeOpt({0.7, -2, 0.1, 300})), OptData({0.7, -2, 0.1, 300}));
-}
-
-void TestMdlUser::loadTakesFileValues_data()
+void TestMdlUser::loadTakesFileValuesWithinRanges_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<OptData>("expected");
@@ -116,97 +96,125 @@ void TestMdlUser::loadTakesFileValues_data()
     QTest::newRow("off-list values kept") << record(4.5, 12, 0.7, 25) << OptData{4.5, 12, 0.7, 25};
     QTest::newRow("bounds kept") << record(0.1, 20, 10, 3) << OptData{0.1, 20, 10, 3};
     QTest::newRow("longer file") << record(2, 7, 1, 40) + "tail" << OptData{2, 7, 1, 40};
-    QTest::newRow("below ranges") << record(0.01, 0, -5, 2) << OptData{0.1, 1, 0.1, 3};
-    QTest::newRow("above ranges") << record(11, 21, 1e300, 56) << OptData{10, 20, 10, 55};
-    QTest::newRow("extreme integers") << record(3, -32768, 3, 32767) << OptData{3, 1, 3, 55};
-    QTest::newRow("NaN times take defaults") << record(nan, 5, nan, 50) << OptData{3, 5, 3, 50};
-    QTest::newRow("infinite times") << record(inf, 5, -inf, 50) << OptData{10, 5, 0.1, 50};
-    QTest::newRow("big-endian reading would differ") << fromHex("9a 99 99 99 99 99 e9 3f 0c 00 00 00 00 00 00 00 12 40 19 00")
-                                                     << OptData{0.8, 12, 4.5, 25};
+    QTest::newRow("below ranges") << record(0.01, 0, -inf, 2) << OptData{0.1, 1, 0.1, 3};
+    QTest::newRow("above ranges") << record(inf, 21, 1e300, 56) << OptData{10, 20, 10, 55};
+    QTest::newRow("NaN times take defaults") << record(nan, -32768, nan, 32767) << OptData{3, 1, 3, 55};
+    QTest::newRow("19 bytes keep defaults") << record(9, 9, 9, 9).left(19) << OptData{};
 }
 
-void TestMdlUser::loadTakesFileValues()
+void TestMdlUser::loadTakesFileValuesWithinRanges()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(OptData, expected);
-
     QTemporaryDir dir;
-    const QString path = dir.filePath("qelo.ini");
-    writeFile(path, bytes);
+    const QString path = dir.filePath(u"qelo.ini"_qs);
+    writeAll(path, bytes);
     LoadOpt(path);
     QCOMPARE(Opt, expected);
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
 }
 
-void TestMdlUser::missingOrUnreadableFileKeepsValues_data()
+void TestMdlUser::loadSurvivesHostileBytes()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-
-    QTest::newRow("missing") << u"qelo.ini"_qs << QByteArray();
-    QTest::newRow("empty") << u"empty.ini"_qs << QByteArray("");
-    QTest::newRow("19 bytes") << u"short.ini"_qs << record(9, 9, 9, 9).left(19);
-    QTest::newRow("folder of that name") << u"folder.ini"_qs << QByteArray();
-}
-
-void TestMdlUser::missingOrUnreadableFileKeepsValues()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-
+    // Every length up to 40, random bytes and the extreme doubles and integers in every field.
     QTemporaryDir dir;
-    const QString path = dir.filePath(name);
-    if (name == u"folder.ini")
-        QVERIFY(QDir(dir.path()).mkdir(name));
-    else if (!bytes.isNull())
-        writeFile(path, bytes);
-
-    const OptData before{7, 8, 2, 30};
-    Opt = before;
-    LoadOpt(path);
-    QCOMPARE(Opt, before);
-    QCOMPARE(QFile::exists(path), name != u"qelo.ini");
+    const QString path = dir.filePath(u"qelo.ini"_qs);
+    RandomSource random([] { return quint64(7); });
+    const QList<quint64> extremes = {0, ~0ULL, 0x7FF0000000000000ULL, 0xFFF8000000000000ULL, 0x8000000000000001ULL};
+    for (int length = 0; length <= 40; ++length) {
+        for (int round = 0; round < 40; ++round) {
+            QByteArray bytes(length, Qt::Uninitialized);
+            for (char &byte : bytes)
+                byte = char(quint8(random.draw() * 256));
+            for (int offset : {0, 10}) {
+                if (round < extremes.size() && offset + 8 <= length)
+                    bytes.replace(offset, 8, QByteArray::fromRawData(reinterpret_cast<const char *>(&extremes[round]), 8));
+            }
+            writeAll(path, bytes);
+            Opt = OptData{};
+            LoadOpt(path);
+            QVERIFY2(inRanges(Opt), bytes.toHex().constData());
+            QCOMPARE(readAll(path), bytes);
+        }
+    }
 }
 
-void TestMdlUser::saveCreatesTwentyByteFile()
+void TestMdlUser::saveWritesTheRecordAndKeepsTheTail()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("qelo.ini");
+    const QString path = dir.filePath(u"qelo.ini"_qs);
     Opt = {0.7, 12, 4.5, 25};
     QVERIFY(SaveOpt(path).ok);
-    QCOMPARE(readFile(path).size(), 20);
-
-    // Stored bit for bit: 0.7 comes back as the very same double.
+    QCOMPARE(readAll(path), record(0.7, 12, 4.5, 25));
     Opt = OptData{};
     LoadOpt(path);
     QCOMPARE(std::bit_cast<quint64>(Opt.ViewTime), std::bit_cast<quint64>(0.7));
-    QCOMPARE(Opt, OptData({0.7, 12, 4.5, 25}));
-}
 
-void TestMdlUser::saveKeepsTailOfLongerFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("qelo.ini");
-    writeFile(path, record(1, 1, 1, 3) + "12345");
-
-    Opt = OptData{};
+    writeAll(path, record(1, 1, 1, 3) + "12345");
     QVERIFY(SaveOpt(path).ok);
-    QCOMPARE(readFile(path), encodeOpt(OptData{}) + "12345");
+    QCOMPARE(readAll(path), record(0.7, 12, 4.5, 25) + "12345");
 }
 
-void TestMdlUser::failedSaveReportsAndKeepsOldFile()
+void TestMdlUser::settingsLiveBesideTheProgramUnlessItsFolderRefuses_data()
 {
-    QTemporaryDir dir;
-    // A folder in place of the file: it can be neither replaced nor written, even by root.
-    const QString path = dir.filePath("qelo.ini");
-    QVERIFY(QDir(dir.path()).mkpath("qelo.ini/inner"));
-    writeFile(dir.filePath("qelo.ini/inner/keep"), "old");
+    QTest::addColumn<QString>("beside");
+    QTest::addColumn<bool>("perUserFile");
+    QTest::addColumn<OptData>("loaded");
+    QTest::addColumn<QString>("savedTo");
 
-    const Files::WriteResult result = SaveOpt(path);
-    QVERIFY(!result.ok);
-    QVERIFY(!result.error.isEmpty());
-    QCOMPARE(readFile(dir.filePath("qelo.ini/inner/keep")), QByteArray("old"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"qelo.ini"_qs});
+    const OptData besideValues{2, 7, 1, 40};
+    const OptData perUserValues{0.5, 9, 2, 30};
+    QTest::newRow("writable folder") << u"none"_qs << false << OptData{} << u"beside"_qs;
+    QTest::newRow("per-user file, writable folder") << u"none"_qs << true << perUserValues << u"beside"_qs;
+    QTest::newRow("refusing folder") << u"refusing"_qs << false << OptData{} << u"perUser"_qs;
+    QTest::newRow("refusing folder, per-user file") << u"refusing"_qs << true << perUserValues << u"perUser"_qs;
+    QTest::newRow("both files") << u"file"_qs << true << besideValues << u"beside"_qs;
+    QTest::newRow("folder named qelo.ini") << u"folder"_qs << true << OptData{} << QString();
+#ifdef Q_OS_UNIX
+    QTest::newRow("FIFO named qelo.ini") << u"fifo"_qs << true << OptData{} << QString();
+#endif
+}
+
+void TestMdlUser::settingsLiveBesideTheProgramUnlessItsFolderRefuses()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, perUserFile);
+    QFETCH(OptData, loaded);
+    QFETCH(QString, savedTo);
+
+    QTemporaryDir dir;
+    // A folder that cannot hold a new file, root included: its path runs through a plain file.
+    const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_qs : u"program"_qs);
+    const SettingsFiles files{programFolder + u"/qelo.ini"_qs, dir.filePath(u"config/qelo/qelo.ini"_qs)};
+    writeAll(dir.filePath(u"plain"_qs), "plain");
+    QVERIFY(QDir(dir.path()).mkpath(u"program"_qs));
+    if (beside == u"file")
+        writeAll(files.besideProgram, record(2, 7, 1, 40));
+    if (beside == u"folder")
+        QVERIFY(QDir(dir.path()).mkpath(u"program/qelo.ini"_qs));
+#ifdef Q_OS_UNIX
+    if (beside == u"fifo")
+        QCOMPARE(mkfifo(qPrintable(files.besideProgram), 0600), 0);
+#endif
+    const QByteArray perUserBytes = record(0.5, 9, 2, 30) + "tail";
+    if (perUserFile) {
+        QVERIFY(QDir(dir.path()).mkpath(u"config/qelo"_qs));
+        writeAll(files.perUser, perUserBytes);
+    }
+
+    LoadOpt(settingsFileToRead(files));
+    QCOMPARE(Opt, loaded);
+
+    Opt = {4.5, 12, 0.7, 25};
+    const SaveResult saved = SaveSettings(files);
+    QCOMPARE(saved.ok, !savedTo.isEmpty());
+    QCOMPARE(saved.path, savedTo == u"perUser" ? files.perUser : files.besideProgram);
+    QCOMPARE(saved.error.isEmpty(), saved.ok);
+    if (saved.ok)
+        QCOMPARE(readAll(saved.path).left(20), record(4.5, 12, 0.7, 25));
+    if (savedTo != u"perUser")
+        QCOMPARE(readAll(files.perUser), perUserFile ? perUserBytes : QByteArray());
+    QCOMPARE(QFileInfo(files.besideProgram).isDir(), beside == u"folder");
 }
 
 QTEST_MAIN(TestMdlUser)

@@ -29,8 +29,9 @@ constexpr float KeyDesignLeft = 4200;
 constexpr float KeyDesignTop = 1800;
 constexpr float KeyDesignSize = 375;
 
-constexpr quint32 RightColour = 0xFF0000;
-constexpr quint32 WrongColour = 0x0000FF;
+// Colours are 0x00BBGGRR.
+constexpr quint32 Blue = 0xFF0000;
+constexpr quint32 Red = 0x0000FF;
 
 } // namespace
 
@@ -101,7 +102,7 @@ void frmMain::createControls()
     lblAns->setObjectName(QStringLiteral("lblAns"));
     lblAns->setText(QStringLiteral("正解"));
     lblAns->setFont(symbolFont);
-    Controls::setForeColor(lblAns, WrongColour);
+    Controls::setForeColor(lblAns, Red);
     Controls::place(lblAns, 120, 240, 1575, 495);
     lblAns->hide();
 
@@ -119,12 +120,14 @@ void frmMain::createControls()
     connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(cmdAns, &QPushButton::clicked, this, &frmMain::cmdAns_Click);
-    connect(timMain, &QTimer::timeout, this, &frmMain::timMain_Timer);
-    connect(timSub, &QTimer::timeout, this, &frmMain::timSub_Timer);
+    connect(timMain, &OneShotTimer::timeout, this, &frmMain::timMain_Timer);
+    connect(timSub, &OneShotTimer::timeout, this, &frmMain::timSub_Timer);
 }
 
 void frmMain::createMenu()
 {
+    // The commands sit directly in the bar; a native or global menu bar shows only items with a menu.
+    menuBar()->setNativeMenuBar(false);
     mnuEnd = menuBar()->addAction(QStringLiteral("終了"));
     mnuEnd->setObjectName(QStringLiteral("mnuEnd"));
     mnuOpt = menuBar()->addAction(QStringLiteral("設定"));
@@ -156,7 +159,7 @@ void frmMain::Form_Load()
     Opt = OptData{};
     InitKigou();
     InitSoftKey();
-    LoadOpt(settingsFilePath());
+    LoadOpt(settingsFileToRead(settingsFiles()));
 
     // The size the window takes when the player restores it.
     resize(Twips::toPixels(DesignClientWidth),
@@ -176,7 +179,7 @@ double frmMain::ScaleHeight() const
 
 void frmMain::InitSoftKey()
 {
-    for (int i = 0; i < KeyCount; ++i) {
+    for (int i = 0; i < KigouCount; ++i) {
         if (i > 0)
             lblKey[i] = createKey(i);
         lblKey[i]->setText(KigouTable[i]);
@@ -250,7 +253,7 @@ void frmMain::VeiwKeyBorad()
 
 void frmMain::lblKey_Click(int index)
 {
-    if (index < 0 || index >= KeyCount)
+    if (index < 0 || index >= KigouCount)
         return;
     lblInput->setText(lblInput->text() + KigouTable[index]);
 }
@@ -280,7 +283,7 @@ void frmMain::cmdAns_Click()
     }
 
     lblAns->setText(right ? QStringLiteral("正解") : QStringLiteral("不正解"));
-    Controls::setForeColor(lblAns, right ? RightColour : WrongColour);
+    Controls::setForeColor(lblAns, right ? Blue : Red);
     ViewAnsCheck();
 }
 

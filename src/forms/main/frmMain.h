@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modules/mdlUser.h"
 #include "platform/RandomSource.h"
 #include "platform/Twips.h"
 
@@ -18,8 +19,6 @@ class frmMain : public QMainWindow
     Q_OBJECT
 
 public:
-    static constexpr int KeyCount = 55;
-
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
@@ -66,7 +65,7 @@ private:
     OneShotTimer *timSub = nullptr;
     OneShotTimer *timMain = nullptr;
     QPushButton *cmdStart = nullptr;
-    std::array<FittingLabel *, KeyCount> lblKey{};
+    std::array<FittingLabel *, mdlUser::KigouCount> lblKey{};
     FittingLabel *lblAns = nullptr;
     FittingLabel *lblData = nullptr;
     QAction *mnuEnd = nullptr;
@@ -75,5 +74,5 @@ private:
 
     TwipsGeometry m_frameTable;
     TwipsGeometry m_lblData;
-    std::array<TwipsGeometry, KeyCount> m_lblKey;
+    std::array<TwipsGeometry, mdlUser::KigouCount> m_lblKey;
 };

@@ -8,10 +8,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -25,9 +27,7 @@ constexpr float DesignClientHeight = 2850;
 constexpr std::array<double, 11> ViewTimePresets = {10, 7, 5, 3, 2, 1, 0.7, 0.5, 0.3, 0.2, 0.1};
 constexpr std::array<qint16, 8> StringLenPresets = {3, 4, 5, 6, 7, 8, 9, 10};
 constexpr std::array<double, 3> ViewAnsTimePresets = {1, 2, 3};
-constexpr std::array<const char16_t *, 3> ViewAnsTimeTexts = {u"1", u"2", u"3"};
 constexpr std::array<qint16, 6> KigouNumPresets = {55, 40, 30, 20, 10, 5};
-constexpr std::array<const char16_t *, 6> KigouNumTexts = {u"55", u"40", u"30", u"20", u"10", u"5"};
 
 QComboBox *createCombo(const char *name, QWidget *parent)
 {
@@ -41,25 +41,19 @@ QComboBox *createCombo(const char *name, QWidget *parent)
     return combo;
 }
 
-// Index of the first preset equal to the value (exact equality), -1 when there is none.
+// Lists the presets, then selects the first one equal to the value (exact equality), or selects
+// nothing and shows the value's own text.
 template <typename T, std::size_t N>
-int firstEqual(const std::array<T, N> &presets, T value)
+void fillAndSelect(QComboBox *combo, const std::array<T, N> &presets, T value)
 {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (presets[i] == value)
-            return int(i);
-    }
-    return -1;
-}
-
-// Selects the item, or selects nothing and shows the value's text in the edit field.
-void selectOrShow(QComboBox *combo, int index, const QString &valueText)
-{
-    if (index >= 0) {
-        combo->setCurrentIndex(index);
+    for (T preset : presets)
+        combo->addItem(Convert::toDecimalText(preset));
+    const auto found = std::find(presets.begin(), presets.end(), value);
+    if (found != presets.end()) {
+        combo->setCurrentIndex(int(found - presets.begin()));
     } else {
         combo->setCurrentIndex(-1);
-        combo->setEditText(valueText);
+        combo->setEditText(Convert::toDecimalText(value));
     }
 }
 
@@ -78,7 +72,7 @@ qint16 readInt16(const QComboBox *combo)
 
 frmOpt::frmOpt(QWidget *parent)
     : QDialog(parent)
-    , m_settingsPath(settingsFilePath())
+    , m_settingsFiles(settingsFiles())
 {
     createControls();
     Form_Load();
@@ -144,31 +138,22 @@ void frmOpt::Form_Load()
 
 void frmOpt::ViewTimeList()
 {
-    for (double preset : ViewTimePresets)
-        cmbViewTime->addItem(Convert::toDecimalText(preset));
-    selectOrShow(cmbViewTime, firstEqual(ViewTimePresets, Opt.ViewTime), Convert::toDecimalText(Opt.ViewTime));
+    fillAndSelect(cmbViewTime, ViewTimePresets, Opt.ViewTime);
 }
 
 void frmOpt::ViewStringLen()
 {
-    for (qint16 preset : StringLenPresets)
-        cmbStringLen->addItem(Convert::toDecimalText(preset));
-    selectOrShow(cmbStringLen, firstEqual(StringLenPresets, Opt.StringLen), Convert::toDecimalText(Opt.StringLen));
+    fillAndSelect(cmbStringLen, StringLenPresets, Opt.StringLen);
 }
 
 void frmOpt::ViewAnsTimeList()
 {
-    for (const char16_t *text : ViewAnsTimeTexts)
-        cmbViewAnsTime->addItem(QString::fromUtf16(text));
-    selectOrShow(cmbViewAnsTime, firstEqual(ViewAnsTimePresets, Opt.ViewAnsTime),
-                 Convert::toDecimalText(Opt.ViewAnsTime));
+    fillAndSelect(cmbViewAnsTime, ViewAnsTimePresets, Opt.ViewAnsTime);
 }
 
 void frmOpt::ViewKigouNum()
 {
-    for (const char16_t *text : KigouNumTexts)
-        cmbKigouNum->addItem(QString::fromUtf16(text));
-    selectOrShow(cmbKigouNum, firstEqual(KigouNumPresets, Opt.KigouNum), Convert::toDecimalText(Opt.KigouNum));
+    fillAndSelect(cmbKigouNum, KigouNumPresets, Opt.KigouNum);
 }
 
 void frmOpt::cmdOk_Click()
@@ -178,17 +163,26 @@ void frmOpt::cmdOk_Click()
     Opt.ViewAnsTime = readTime(cmbViewAnsTime);
     Opt.KigouNum = boundKigouNum(readInt16(cmbKigouNum));
 
-    const QString path = m_settingsPath;
-    const Files::WriteResult saved = SaveOpt(path);
+    const SaveResult saved = SaveSettings(m_settingsFiles);
     accept();
     // Opt keeps the confirmed values for this run either way; a failed write is not passed off as success.
     if (!saved.ok)
-        reportSaveFailure(path, saved.error);
+        reportSaveFailure(saved.path, saved.error);
 }
 
 void frmOpt::cmdCancel_Click()
 {
     reject();
+}
+
+void frmOpt::keyPressEvent(QKeyEvent *event)
+{
+    // キャンセル has no keyboard role, so Esc leaves the dialog open.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 QString frmOpt::saveFailedText(const QString &path, const QString &reason)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "modules/mdlUser.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -17,9 +19,8 @@ class frmOpt : public QDialog
 public:
     explicit frmOpt(QWidget *parent = nullptr);
 
-    // The file "変更" writes; mdlUser::settingsFilePath() unless a caller sets another.
-    QString settingsPath() const { return m_settingsPath; }
-    void setSettingsPath(const QString &path) { m_settingsPath = path; }
+    // Where "変更" writes; mdlUser::settingsFiles() unless a caller sets others.
+    void setSettingsFiles(const mdlUser::SettingsFiles &files) { m_settingsFiles = files; }
 
     // The message shown when the settings file could not be written.
     static QString saveFailedText(const QString &path, const QString &reason);
@@ -27,6 +28,9 @@ public:
 public slots:
     void cmdOk_Click();
     void cmdCancel_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createControls();
@@ -37,7 +41,7 @@ private:
     void ViewKigouNum();
     void reportSaveFailure(const QString &path, const QString &reason);
 
-    QString m_settingsPath;
+    mdlUser::SettingsFiles m_settingsFiles;
 
     QLabel *Label1 = nullptr;
     QComboBox *cmbViewTime = nullptr;

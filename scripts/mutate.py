@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""Plants faults a player would notice into a scratch copy of qelo, one at a time, and reports which the tests catch.
+
+Usage: scripts/mutate.py [--work DIR] [--only ID,ID] [--list]
+
+The scratch copy (default /tmp/qelo-mutate) is the work tree as it stands, uncommitted changes included; it is kept
+between runs so that each fault costs an incremental rebuild. Every fault is one text replacement in one file of
+src/. The QtTest suites run first and stop at the first failure; only a fault they miss runs the rest of the suite.
+A fault whose text no longer matches the sources is reported as stale, one that does not compile as invalid: both
+mean the list needs mending, and neither counts.
+"""
+
+import argparse
+import pathlib
+import shutil
+import subprocess
+import sys
+
+# (id, file under src/, text, replacement, what the player or user notices)
+FAULTS = [
+    # app
+    ("main-hidden", "app/main.cpp", "window.show();", "", "the window never appears"),
+    # platform/AppInfo
+    ("version", "platform/AppInfo.cpp", "return QELO_VERSION_MINOR;", "return QELO_VERSION_PATCH + 1;",
+     "About shows a wrong version"),
+    # platform/Controls
+    ("dialog-resizable", "platform/Controls.cpp",
+     "dialog->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));",
+     "dialog->resize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));", "dialogs can be resized"),
+    ("white-input", "platform/Controls.cpp", "control->setAutoFillBackground(true);", "",
+     "the input line is not white"),
+    # platform/Convert
+    ("round-away", "platform/Convert.cpp", "std::nearbyint(value);", "std::round(value);",
+     "typing 2.5 as the length stores 3, not 2"),
+    ("no-saturate", "platform/Convert.cpp", "return std::numeric_limits<Int>::max();\n    return",
+     "return std::numeric_limits<Int>::min();\n    return", "typing 99999 as the length stores 1, not 20"),
+    ("bgr", "platform/Convert.cpp", "QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF))",
+     "QColor(int((bgr >> 16) & 0xFF), int((bgr >> 8) & 0xFF), int(bgr & 0xFF))", "the verdicts swap blue and red"),
+    # platform/Files
+    ("tail-lost", "platform/Files.cpp", "content += previous.mid(head.size());", "",
+     "a longer settings file loses its bytes after the record"),
+    ("direct-write", "platform/Files.cpp", "file.setDirectWriteFallback(true);", "file.setDirectWriteFallback(false);",
+     "a writable qelo.ini in a folder that refuses new files can no longer be saved"),
+    ("full-disk", "platform/Files.cpp", "if (!file.flush()) {", "if (false) {",
+     "a full disk truncates the settings file and reports success"),
+    ("dir-is-file", "platform/Files.cpp", "return info.exists() && info.isFile();", "return info.exists();",
+     "a folder named qelo.ini is read as the settings file"),
+    # platform/FittingLabel
+    ("press-elsewhere", "platform/FittingLabel.cpp", "const bool click = m_pressed && ", "const bool click = ",
+     "a key counts a click whose press began elsewhere"),
+    ("right-button", "platform/FittingLabel.cpp", "m_pressed = event->button() == Qt::LeftButton;",
+     "m_pressed = true;", "a right-button click enters a symbol"),
+    ("no-shrink", "platform/FittingLabel.cpp", "std::min<qreal>(1.0, area.height() / ink.height())", "1.0",
+     "a symbol bigger than its key is cut off"),
+    # platform/OneShotTimer
+    ("timer-half", "platform/OneShotTimer.cpp", "    start();\n", "    start(interval() / 2);\n",
+     "the question stays half the display time"),
+    # platform/RandomSource
+    ("same-question", "platform/RandomSource.cpp", "restartFrom(m_seedProvider());", "restartFrom(1);",
+     "every question is the same"),
+    ("unit-range", "platform/RandomSource.cpp", "float(bits >> 8) * 0x1p-24f", "float(bits >> 7) * 0x1p-24f",
+     "draws reach 2, so keys land off the grid and symbols beyond the table are drawn"),
+    # platform/Twips
+    ("twips-scale", "platform/Twips.h", "PerPixel = 15.0", "PerPixel = 16.0", "every control is smaller than designed"),
+    ("client-height", "platform/Twips.cpp", "return fromPixels(client->height());", "return fromPixels(client->width());",
+     "questions and keys leave the window at the bottom"),
+    # version
+    # modules/mdlUser
+    ("symbol-order", "modules/mdlUser.cpp", "u'☆', u'○', u'◎'", "u'○', u'☆', u'◎'", "the symbols come in the wrong order"),
+    ("symbol-missing", "modules/mdlUser.cpp", "u'■', u'◆',", "u'■', u'◇',", "◆ is missing; ◇ appears twice"),
+    ("lookup-from-1", "modules/mdlUser.cpp", "for (int i = 0; i < KigouCount; ++i) {\n        if (s ==",
+     "for (int i = 1; i < KigouCount; ++i) {\n        if (s ==", "an answer with ☆ is always wrong"),
+    ("field-order", "modules/mdlUser.cpp", "putDouble(bytes, opt.ViewTime);\n    putLittleEndian(bytes, quint16(opt.StringLen));",
+     "putLittleEndian(bytes, quint16(opt.StringLen));\n    putDouble(bytes, opt.ViewTime);",
+     "the settings file has its fields in the wrong order"),
+    ("short-file", "modules/mdlUser.cpp", "if (bytes.size() < OptFileSize)", "if (bytes.size() < 2)",
+     "a short settings file is read past its end"),
+    ("len-bound", "modules/mdlUser.cpp", "std::clamp<qint16>(length, MinStringLen, MaxStringLen)",
+     "std::clamp<qint16>(length, MinStringLen, MaxStringLen + 1)", "a length of 21 is accepted"),
+    ("nan-time", "modules/mdlUser.cpp", "    if (std::isnan(seconds))\n        return fallback;\n", "",
+     "a NaN time in the file stops the game"),
+    ("load-unbounded", "modules/mdlUser.cpp", "    Opt = boundOpt(Opt);\n", "",
+     "a hostile settings file is used unbounded"),
+    ("ini-name", "modules/mdlUser.cpp", 'QStringLiteral("qelo.ini")', 'QStringLiteral("qelo.cfg")',
+     "the settings file has the wrong name"),
+    # forms/main/Fonts
+    ("font-size", "forms/main/Fonts.h", "SymbolPointSize = 20.25", "SymbolPointSize = 12.0", "the symbols are small"),
+    # forms/main/KeyLayout
+    ("grid-edge", "forms/main/KeyLayout.cpp", "floorToInt32((clientWidth - keyWidth) / keyWidth)",
+     "floorToInt32(clientWidth / keyWidth)", "keys touch the right edge of the window"),
+    ("overlap", "forms/main/KeyLayout.cpp", "} while (std::find(cells.begin(), cells.end(), cell) != cells.end());",
+     "} while (false);", "two keys share a cell"),
+    ("small-hang", "forms/main/KeyLayout.cpp", "grid.rows = (keyCount + grid.columns - 1) / grid.columns;", "",
+     "the game hangs on a small window"),
+    # forms/main/frmMain
+    ("right-red", "forms/main/frmMain.cpp", "constexpr quint32 RightColour = 0xFF0000;",
+     "constexpr quint32 RightColour = 0x0000FF;", "正解 shows in red"),
+    ("verdict-swap", "forms/main/frmMain.cpp", 'right ? QStringLiteral("正解") : QStringLiteral("不正解")',
+     'right ? QStringLiteral("不正解") : QStringLiteral("正解")', "the verdicts are swapped"),
+    ("last-symbol", "forms/main/frmMain.cpp", "for (int i = 0; i < length; ++i) {\n            const qint16",
+     "for (int i = 0; i < length - 1; ++i) {\n            const qint16", "a wrong last symbol is judged right"),
+    ("frame-stays", "forms/main/frmMain.cpp", "    frameTable->hide();\n    m_random", "    m_random",
+     "the input frame stays up during the question"),
+    ("view-time", "forms/main/frmMain.cpp", "Convert::toInt32(Opt.ViewTime * 1000)", "Convert::toInt32(Opt.ViewTime * 100)",
+     "the question flashes for a tenth of the display time"),
+    ("input-kept", "forms/main/frmMain.cpp", "    lblInput->setText(QString());\n", "",
+     "the last answer is still in the input line"),
+    ("key-count", "forms/main/frmMain.cpp", "const int count = boundKigouNum(Opt.KigouNum);\n    const KeyLayout",
+     "const int count = boundKigouNum(Opt.KigouNum) - 1;\n    const KeyLayout", "one symbol in play has no key"),
+    ("key-symbol", "forms/main/frmMain.cpp", "lblInput->text() + KigouTable[index]", "lblInput->text() + KigouTable[index + 1]",
+     "a key enters its neighbour's symbol"),
+    ("bs-first", "forms/main/frmMain.cpp", "text.chop(1);", "text.remove(0, 1);", "BS removes the first symbol"),
+    ("keys-stay", "forms/main/frmMain.cpp", "        key->hide();\n    lblAns->show();", "    lblAns->show();",
+     "the keys stay up during the verdict"),
+    ("modeless", "forms/main/frmMain.cpp", "    frmOpt dialog(this);\n    dialog.exec();",
+     "    auto *dialog = new frmOpt(this);\n    dialog->setAttribute(Qt::WA_DeleteOnClose);\n    dialog->show();",
+     "the main window takes clicks behind the settings dialog"),
+    ("restored-short", "forms/main/frmMain.cpp", "Twips::toPixels(DesignClientHeight) + menuBar()->sizeHint().height()",
+     "Twips::toPixels(DesignClientHeight)", "the restored window's client area is too short"),
+    ("key-names", "forms/main/frmMain.cpp", "    key->setAlignment(Qt::AlignCenter);\n",
+     "    key->setAlignment(Qt::AlignCenter);\n    key->setAccessibleName(QString::number(index));\n",
+     "screen readers no longer name the keys by their symbols"),
+    ("timers-survive", "forms/main/frmMain.cpp", "    timMain->setEnabled(false);\n    timSub->setEnabled(false);\n", "",
+     "a timer armed at closing still fires"),
+    # forms/settings/frmOpt
+    ("time-lower", "forms/settings/frmOpt.cpp", "boundTime(Convert::leadingNumber(combo->currentText()), MinTime)",
+     "Convert::leadingNumber(combo->currentText())", "a display time of 0 is stored"),
+    ("len-trunc", "forms/settings/frmOpt.cpp", "return Convert::toInt16(Convert::leadingNumber(combo->currentText()));",
+     "return qint16(Convert::leadingNumber(combo->currentText()));", "19.5 stores 19"),
+    ("kigou-field", "forms/settings/frmOpt.cpp", "Opt.KigouNum = boundKigouNum(readInt16(cmbKigouNum));",
+     "Opt.KigouNum = boundKigouNum(readInt16(cmbStringLen));", "記号の種類 takes the length's value"),
+    ("no-save", "forms/settings/frmOpt.cpp", "const Files::WriteResult saved = SaveOpt(path);",
+     "const Files::WriteResult saved{true, {}};", "変更 does not write the settings file"),
+    ("silent-fail", "forms/settings/frmOpt.cpp", "    if (!saved.ok)\n        reportSaveFailure",
+     "    if (false)\n        reportSaveFailure", "a failed save is passed off as success"),
+    # forms/about/frmAbout
+    ("about-caption", "forms/about/frmAbout.cpp", 'title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報")', 'title + QStringLiteral(" のﾊﾞｰｼﾞｮﾝ情報")',
+     "About's caption has a stray space"),
+    ("about-version", "forms/about/frmAbout.cpp", '"ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major)', '"ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major, 2, 10, QChar(u\'0\'))',
+     "the version shows a leading zero"),
+]
+
+
+def run(command, cwd=None, quiet=True):
+    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE if quiet else None,
+                            stderr=subprocess.STDOUT if quiet else None, text=True)
+    return result.returncode, (result.stdout or "")
+
+
+def sync(source, work):
+    """Copies the work tree's tracked files into the scratch copy, touching only what differs."""
+    files = subprocess.run(["git", "ls-files", "-z"], cwd=source, check=True, stdout=subprocess.PIPE).stdout
+    for name in filter(None, files.decode().split("\0")):
+        src, dst = source / name, work / name
+        if not src.is_file():
+            continue
+        if dst.is_file() and dst.read_bytes() == src.read_bytes():
+            continue
+        dst.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(src, dst)
+
+
+def failed_tests(build):
+    log = build / "Testing/Temporary/LastTestsFailed.log"
+    return [line.split(":", 1)[1].strip() for line in log.read_text().splitlines()] if log.exists() else []
+
+
+def run_suite(build):
+    """Fast QtTest suites first; the rest only when they pass. Returns the failing tests."""
+    _, listing = run(["ctest", "--test-dir", str(build), "-N"])
+    names = [line.split(":", 1)[1].strip() for line in listing.splitlines() if line.strip().startswith("Test")
+             and ":" in line]
+    fast = [n for n in names if n.startswith("tst_") and "soak" not in n]
+    slow = [n for n in names if n not in fast]
+    (build / "Testing/Temporary/LastTestsFailed.log").unlink(missing_ok=True)
+    for group in (fast, slow):
+        if not group:
+            continue
+        code, _ = run(["ctest", "--test-dir", str(build), "--timeout", "300", "--stop-on-failure", "-j", "2",
+                       "-R", "^(" + "|".join(group) + ")$"])
+        if code:
+            return failed_tests(build) or ["(ctest)"]
+    return []
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--work", default="/tmp/qelo-mutate", type=pathlib.Path)
+    parser.add_argument("--only", default="", help="comma-separated fault ids")
+    parser.add_argument("--list", action="store_true", help="print the faults and stop")
+    args = parser.parse_args()
+
+    faults = [f for f in FAULTS if not args.only or f[0] in args.only.split(",")]
+    if args.list:
+        for fault_id, file, _, _, notice in faults:
+            print(f"{fault_id:16} src/{file}: {notice}")
+        return 0
+
+    source = pathlib.Path(__file__).resolve().parent.parent
+    work, build = args.work / "tree", args.work / "build"
+    sync(source, work)
+    if not (build / "build.ninja").exists():
+        code, out = run(["cmake", "-S", str(work), "-B", str(build), "-G", "Ninja",
+                         "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DBUILD_TESTING=ON"])
+        if code:
+            sys.exit(out + "\nmutate.py: configuring the scratch copy failed")
+
+    def build_ok():
+        return run(["cmake", "--build", str(build), "--parallel", "2"])[0] == 0
+
+    if not build_ok() or run_suite(build):
+        sys.exit("mutate.py: the unchanged suite does not pass; fix that first")
+
+    caught = counted = 0
+    for fault_id, file, text, replacement, notice in faults:
+        path = work / "src" / file
+        original = path.read_text()
+        if original.count(text) != 1:
+            print(f"STALE    {fault_id:16} the text occurs {original.count(text)} times in src/{file}", flush=True)
+            continue
+        path.write_text(original.replace(text, replacement))
+        try:
+            if not build_ok():
+                print(f"INVALID  {fault_id:16} does not compile", flush=True)
+                continue
+            failing = run_suite(build)
+        finally:
+            path.write_text(original)
+        counted += 1
+        if failing:
+            caught += 1
+            print(f"caught   {fault_id:16} by {', '.join(failing)}", flush=True)
+        else:
+            print(f"MISSED   {fault_id:16} {notice}", flush=True)
+    build_ok()
+    print(f"\n{caught} of {counted} faults caught ({100 * caught / max(counted, 1):.0f}%)")
+    return 0 if caught == counted else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
