@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package, lints it, unpacks it into a temporary root and starts the program from there.
-# Usage: deb_package.sh BUILD_DIR
+# Usage: deb_package.sh CPACK BUILD_DIR
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -26,7 +26,7 @@ fi
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-cpack -G DEB --config "$1/CPackConfig.cmake" -B "$work" >/dev/null
+"$1" -G DEB --config "$2/CPackConfig.cmake" -B "$work" >/dev/null
 deb="$(echo "$work"/qelo_*_*.deb)"
 [ -f "$deb" ] || fail "cpack made no qelo_<version>_<arch>.deb"
 # The README lists the warnings kept on purpose; any other warning fails like an error.
