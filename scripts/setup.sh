@@ -18,10 +18,10 @@ session_packages=(
     xvfb xauth openbox xdotool x11-utils imagemagick
     dbus dbus-x11 at-spi2-core python3-pyatspi
 )
-# The other tests: desktop entry, metainfo and icon tools, Debian's packaging tools; Xlib's headers for a benchmark.
+# The other tests: desktop entry, metainfo and icon tools, what cpack and lintian need; Xlib's headers for a benchmark.
 test_packages=(
     desktop-file-utils appstream librsvg2-bin icoutils icnsutils
-    dpkg-dev lintian libx11-dev
+    dpkg-dev file lintian libx11-dev
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
