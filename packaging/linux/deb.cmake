@@ -25,8 +25,8 @@ string(REGEX REPLACE "(^|\n) " "\\1" paragraph "${paragraph}${line}")
 
 # Debian's copyright format, built from LICENSE so that the two cannot differ.
 file(READ "${PROJECT_SOURCE_DIR}/LICENSE" license)
-string(REGEX MATCH "Copyright \\(c\\) ([0-9]+) ([^\n]+)" _ "${license}")
-set(holder "${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${license}")
+set(holder "${CMAKE_MATCH_1}")
 string(FIND "${license}" "Permission is hereby" start)
 string(SUBSTRING "${license}" ${start} -1 license)
 string(STRIP "${license}" license)
