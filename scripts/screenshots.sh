@@ -3,6 +3,8 @@
 # Rerun it after any visual change; it sets up and builds like play.sh first.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+install_missing "${build_packages[@]}" "${session_packages[@]}"
+build
 # The system's python3 has pyatspi, which finds the program's widgets as assistive technology does.
 QELO_SCREEN="${QELO_SCREEN:-1024x640x24}" bash "$root_dir/scripts/xsession.sh" \
     /usr/bin/python3 "$root_dir/scripts/screenshots.py" "$build_dir/src/qelo" "$root_dir/docs/screenshots"

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds qelo and runs every test; then builds it again with
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there too.
+# Installs what is missing, builds qelo with its tests and benchmarks and runs every test; then builds it again
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there too.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+install_missing "${build_packages[@]}" "${session_packages[@]}" "${test_packages[@]}"
+# The benchmarks are built, not run, so that they keep compiling.
+build -DBUILD_TESTING=ON -DQELO_BENCH=ON
 ctest --test-dir "$build_dir" --output-on-failure --timeout 600
 
 # Any sanitizer report fails its test: ASan and UBSan stop at the first error, LeakSanitizer

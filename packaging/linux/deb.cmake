@@ -1,0 +1,65 @@
+# The Debian package that `cpack -G DEB` makes in the build folder: qelo_<version>_<arch>.deb.
+# Included by packaging/CMakeLists.txt on Linux; packaging/linux/deb-layout.cmake finishes the staged tree.
+
+set(QELO_DEB_MAINTAINER "The qelo authors <qelo@example.org>" CACHE STRING
+    "Maintainer field of the Debian package and its changelog")
+
+# The package describes itself as the software centres do: the metainfo's English summary and first paragraph.
+file(READ linux/qelo.metainfo.xml.in metainfo)
+string(REGEX MATCH "<summary>([^<]+)</summary>" _ "${metainfo}")
+set(summary "${CMAKE_MATCH_1}")
+string(REGEX MATCH "<description>[ \n]*<p>([^<]+)</p>" _ "${metainfo}")
+# Refilled to short lines, as dpkg's tools expect.
+string(REGEX MATCHALL "[^ \n]+" words "${CMAKE_MATCH_1}")
+set(paragraph "")
+set(line "")
+foreach(word IN LISTS words)
+    string(LENGTH "${line} ${word}" length)
+    if(length GREATER 79)
+        string(APPEND paragraph "${line}\n")
+        set(line "")
+    endif()
+    string(APPEND line " ${word}")
+endforeach()
+string(REGEX REPLACE "(^|\n) " "\\1" paragraph "${paragraph}${line}")
+
+# Debian's copyright format, built from LICENSE so that the two cannot differ.
+file(READ "${PROJECT_SOURCE_DIR}/LICENSE" license)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${license}")
+set(holder "${CMAKE_MATCH_1}")
+string(FIND "${license}" "Permission is hereby" start)
+string(SUBSTRING "${license}" ${start} -1 license)
+string(STRIP "${license}" license)
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+set(deb_dir "${CMAKE_CURRENT_BINARY_DIR}/deb")
+file(WRITE "${deb_dir}/copyright"
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+    "Upstream-Name: qelo\n\n"
+    "Files: *\nCopyright: ${holder}\nLicense: Expat\n ${license}\n")
+
+# A native package carries its Debian changelog as changelog.gz; -n keeps the build time out of it.
+execute_process(COMMAND date -R -u -d "${QELO_RELEASE_DATE} 12:00"
+    OUTPUT_VARIABLE release_time OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+file(WRITE "${deb_dir}/changelog"
+    "qelo (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+    "  * Release ${PROJECT_VERSION}.\n\n"
+    " -- ${QELO_DEB_MAINTAINER}  ${release_time}\n")
+execute_process(COMMAND gzip -9 -n -c "${deb_dir}/changelog"
+    OUTPUT_FILE "${deb_dir}/changelog.gz" COMMAND_ERROR_IS_FATAL ANY)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qelo)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${summary}")
+set(CPACK_PACKAGE_DESCRIPTION "${paragraph}")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QELO_DEB_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# dpkg-shlibdeps finds the libraries; what Qt loads at run time and the font the symbols need are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_SOURCE_DIR}/linux/deb-layout.cmake")
+set(CPACK_QELO_DOC_FILES "${deb_dir}/copyright" "${deb_dir}/changelog.gz")
+include(CPack)
