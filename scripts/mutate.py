@@ -16,7 +16,8 @@ import shutil
 import subprocess
 import sys
 
-# (id, file under src/, text, replacement, what the player or user notices)
+# (id, file under src/, text, replacement, what the player or user notices); where the sources have read
+# differently over time, the text is a list of (text, replacement) pairs and the first that fits is planted.
 FAULTS = [
     # app
     ("main-hidden", "app/main.cpp", "window.show();", "", "the window never appears"),
@@ -37,7 +38,7 @@ FAULTS = [
     ("bgr", "platform/Convert.cpp", "QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF))",
      "QColor(int((bgr >> 16) & 0xFF), int((bgr >> 8) & 0xFF), int(bgr & 0xFF))", "the verdicts swap blue and red"),
     # platform/Files
-    ("tail-lost", "platform/Files.cpp", "content += previous.mid(head.size());", "",
+    ("tail-lost", "platform/Files.cpp", "content += previous.mid(head.size());", "content += QByteArray();",
      "a longer settings file loses its bytes after the record"),
     ("direct-write", "platform/Files.cpp", "file.setDirectWriteFallback(true);", "file.setDirectWriteFallback(false);",
      "a writable qelo.ini in a folder that refuses new files can no longer be saved"),
@@ -50,10 +51,10 @@ FAULTS = [
      "a key counts a click whose press began elsewhere"),
     ("right-button", "platform/FittingLabel.cpp", "m_pressed = event->button() == Qt::LeftButton;",
      "m_pressed = true;", "a right-button click enters a symbol"),
-    ("no-shrink", "platform/FittingLabel.cpp", "std::min<qreal>(1.0, area.height() / ink.height())", "1.0",
+    ("no-shrink", "platform/FittingLabel.cpp", "std::min<qreal>(scaleY, area.width() / ink.width())", "scaleY",
      "a symbol bigger than its key is cut off"),
     # platform/OneShotTimer
-    ("timer-half", "platform/OneShotTimer.cpp", "    start();\n", "    start(interval() / 2);\n",
+    ("timer-half", "platform/OneShotTimer.cpp", "start();\n    // Linux", "start(interval() / 2);\n    // Linux",
      "the question stays half the display time"),
     # platform/RandomSource
     ("same-question", "platform/RandomSource.cpp", "restartFrom(m_seedProvider());", "restartFrom(1);",
@@ -61,7 +62,8 @@ FAULTS = [
     ("unit-range", "platform/RandomSource.cpp", "float(bits >> 8) * 0x1p-24f", "float(bits >> 7) * 0x1p-24f",
      "draws reach 2, so keys land off the grid and symbols beyond the table are drawn"),
     # platform/Twips
-    ("twips-scale", "platform/Twips.h", "PerPixel = 15.0", "PerPixel = 16.0", "every control is smaller than designed"),
+    ("twips-scale", "platform/Twips.cpp", "std::nearbyint(twips / PerPixel)", "std::nearbyint(twips / 16)",
+     "every control is smaller than designed"),
     ("client-height", "platform/Twips.cpp", "return fromPixels(client->height());", "return fromPixels(client->width());",
      "questions and keys leave the window at the bottom"),
     # version
@@ -93,8 +95,7 @@ FAULTS = [
     ("small-hang", "forms/main/KeyLayout.cpp", "grid.rows = (keyCount + grid.columns - 1) / grid.columns;", "",
      "the game hangs on a small window"),
     # forms/main/frmMain
-    ("right-red", "forms/main/frmMain.cpp", "constexpr quint32 RightColour = 0xFF0000;",
-     "constexpr quint32 RightColour = 0x0000FF;", "正解 shows in red"),
+    ("right-red", "forms/main/frmMain.cpp", " = 0xFF0000;", " = 0x0000FF;", "正解 shows in red"),
     ("verdict-swap", "forms/main/frmMain.cpp", 'right ? QStringLiteral("正解") : QStringLiteral("不正解")',
      'right ? QStringLiteral("不正解") : QStringLiteral("正解")', "the verdicts are swapped"),
     ("last-symbol", "forms/main/frmMain.cpp", "for (int i = 0; i < length; ++i) {\n            const qint16",
@@ -129,8 +130,9 @@ FAULTS = [
      "return qint16(Convert::leadingNumber(combo->currentText()));", "19.5 stores 19"),
     ("kigou-field", "forms/settings/frmOpt.cpp", "Opt.KigouNum = boundKigouNum(readInt16(cmbKigouNum));",
      "Opt.KigouNum = boundKigouNum(readInt16(cmbStringLen));", "記号の種類 takes the length's value"),
-    ("no-save", "forms/settings/frmOpt.cpp", "const Files::WriteResult saved = SaveOpt(path);",
-     "const Files::WriteResult saved{true, {}};", "変更 does not write the settings file"),
+    ("no-save", "forms/settings/frmOpt.cpp", [("const Files::WriteResult saved = SaveOpt(path);",
+     "const Files::WriteResult saved{true, {}};"), ("const SaveResult saved = SaveSettings(m_settingsFiles);",
+     "const SaveResult saved{true, {}, {}};")], None, "変更 does not write the settings file"),
     ("silent-fail", "forms/settings/frmOpt.cpp", "    if (!saved.ok)\n        reportSaveFailure",
      "    if (false)\n        reportSaveFailure", "a failed save is passed off as success"),
     # forms/about/frmAbout
@@ -215,10 +217,12 @@ def main():
     for fault_id, file, text, replacement, notice in faults:
         path = work / "src" / file
         original = path.read_text()
-        if original.count(text) != 1:
-            print(f"STALE    {fault_id:16} the text occurs {original.count(text)} times in src/{file}", flush=True)
+        fitting = [pair for pair in (text if isinstance(text, list) else [(text, replacement)])
+                   if original.count(pair[0]) == 1]
+        if not fitting:
+            print(f"STALE    {fault_id:16} the text is not found exactly once in src/{file}", flush=True)
             continue
-        path.write_text(original.replace(text, replacement))
+        path.write_text(original.replace(*fitting[0]))
         try:
             if not build_ok():
                 print(f"INVALID  {fault_id:16} does not compile", flush=True)

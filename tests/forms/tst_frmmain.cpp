@@ -1,10 +1,8 @@
 // Checks the main window: start-up, question, keyboard and verdict of a turn, following the random draws.
-#include "forms/main/Fonts.h"
 #include "forms/main/KeyLayout.h"
 #include "forms/main/frmMain.h"
 #include "platform/OneShotTimer.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -78,17 +76,12 @@ private slots:
                 visible << child->objectName();
         }
         QCOMPARE(visible, QStringList{u"cmdStart"_qs});
-        // Screen readers name each key by its symbol, and its font draws every symbol itself.
+        // The keys' font draws every symbol itself, not through a fallback.
         const QRawFont font = QRawFont::fromFont(key(0)->font());
-        QCOMPARE(key(0)->font().pointSizeF(), Fonts::SymbolPointSize);
-        QCOMPARE(control<QPushButton>("cmdStart")->font().pointSizeF(), Fonts::ButtonPointSize);
-        for (int i = 0; i < KigouCount; ++i) {
-            QCOMPARE(QAccessible::queryAccessibleInterface(key(i))->text(QAccessible::Name), KigouTable[i]);
+        QCOMPARE(key(0)->font().pointSizeF(), 20.25);
+        QCOMPARE(control<QPushButton>("cmdStart")->font().pointSizeF(), 12.0);
+        for (int i = 0; i < KigouCount; ++i)
             QVERIFY2(font.supportsCharacter(KigouTable[i].at(0)), qPrintable(KigouTable[i] + font.familyName()));
-        }
-        // Restored, the client area has the design size: 8595 x 4680 twips.
-        m_window->showNormal();
-        QTRY_COMPARE(m_window->centralWidget()->size(), QSize(573, 312));
 
         QFile file(settingsFiles().besideProgram);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encodeOpt({4.5, 12, 0.7, 25})) == 20);
@@ -190,6 +183,11 @@ private slots:
             answer += KigouTable[0];
         else if (edit == u"~")
             answer.back() = KigouTable[(AnsIndex[stringLen - 1] + 1) % 3].at(0);
+        // Only a left button pressed and released on a key enters its symbol.
+        QTest::mouseClick(key(0), Qt::RightButton);
+        QTest::mouseRelease(key(0), Qt::LeftButton);
+        QTest::mousePress(key(0), Qt::LeftButton);
+        QTest::mouseRelease(key(0), Qt::LeftButton, {}, QPoint(-5, -5));
         // Typed by clicks, with a stray symbol taken back by BS.
         for (QChar symbol : answer + KigouTable[1])
             QTest::mouseClick(key(GetKigouIndex(QString(symbol))), Qt::LeftButton);
@@ -219,8 +217,12 @@ private slots:
         QSignalSpy fired(control<OneShotTimer>("timSub"), &OneShotTimer::timeout);
         QVERIFY(fired.wait(5000));
         QCOMPARE(fired.count(), 1);
-        QVERIFY(control<OneShotTimer>("timMain")->isActive());
         QVERIFY(control("lblAns")->isHidden());
+        // 終了 ends at once: the armed timer stops with the window, and nothing is saved.
+        QVERIFY(control<OneShotTimer>("timMain")->isActive());
+        m_window->mnuEnd_Click();
+        QVERIFY(!m_window->isVisible() && !control<OneShotTimer>("timMain")->isActive());
+        QVERIFY(!QFile::exists(settingsFiles().besideProgram));
     }
 
     void cycleRunsBehindModalSettings()
@@ -256,14 +258,6 @@ private slots:
         QCOMPARE(cells.size(), KigouCount);
     }
 
-    void endStopsTimersAndSavesNothing()
-    {
-        m_window->cmdStart_Click();
-        m_window->mnuEnd_Click();
-        QVERIFY(!m_window->isVisible());
-        QVERIFY(!control<OneShotTimer>("timMain")->isActive());
-        QVERIFY(!QFile::exists(settingsFiles().besideProgram));
-    }
 #ifdef __GLIBC__
     void heapStaysFlatOverThousandsOfTurns()
     {
@@ -274,14 +268,9 @@ private slots:
         m_window->cmdStart_Click();
         for (int turn = 1; turn <= 3000; ++turn) {
             m_window->timMain_Timer();
-            const QString question = DataStr;
-            const bool answerRight = between(0, 1);
-            for (int i = 0, n = between(0, 22); !answerRight && i < n; ++i)
+            for (int i = 0, n = between(0, 22); i < n; ++i)
                 between(0, 5) ? m_window->lblKey_Click(between(0, Opt.KigouNum - 1)) : m_window->Command1_Click();
-            for (int i = 0; answerRight && i < question.size(); ++i)
-                m_window->lblKey_Click(GetKigouIndex(question.mid(i, 1)));
             m_window->cmdAns_Click();
-            QCOMPARE(control("lblAns")->text() == u"正解", control("lblInput")->text() == question);
             if (between(0, 4) == 0)
                 Opt = {3, qint16(between(1, 20)), 3, qint16(between(3, 55))};
             m_window->timSub_Timer();

@@ -9,9 +9,6 @@
 
 #include <limits>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 using namespace mdlUser;
 
@@ -120,9 +117,6 @@ private slots:
         QTest::newRow("refusing folder, per-user file") << u"refusing"_qs << true << perUserValues << u"perUser"_qs;
         QTest::newRow("both files") << u"file"_qs << true << OptData{2, 7, 1, 40} << u"beside"_qs;
         QTest::newRow("folder named qelo.ini") << u"folder"_qs << true << OptData{} << QString();
-#ifdef Q_OS_UNIX
-        QTest::newRow("FIFO named qelo.ini") << u"fifo"_qs << true << OptData{} << QString();
-#endif
     }
     void settingsLiveBesideTheProgramUnlessItsFolderRefuses()
     {
@@ -138,10 +132,6 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_qs : u"program"_qs));
         if (beside == u"file")
             writeAll(files.besideProgram, encodeOpt({2, 7, 1, 40}));
-#ifdef Q_OS_UNIX
-        if (beside == u"fifo")
-            QCOMPARE(mkfifo(qPrintable(files.besideProgram), 0600), 0);
-#endif
         const QByteArray perUserBytes = encodeOpt({0.5, 9, 2, 30}) + "tail";
         if (perUserFile) {
             QVERIFY(QDir(dir.path()).mkpath(u"config/qelo"_qs));
