@@ -1,15 +1,45 @@
 #include "Fonts.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace Fonts {
 
+namespace {
+
+// Fontconfig does not alias the Windows names to a Japanese gothic, so name the stand-ins.
+QStringList candidates()
+{
+    return {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+            QStringLiteral("Hiragino Sans"), QStringLiteral("Noto Sans CJK JP")};
+}
+
+// Every name that is not installed would cost a fontconfig substitution and fallback sort each
+// time a font is resolved, so keep only the installed ones, looked up once in the family list.
+QStringList installedCandidates()
+{
+    QStringList installed;
+    for (const QString &entry : QFontDatabase::families()) {
+        // A family with several foundries is listed as "Family [Foundry]".
+        const qsizetype foundry = entry.indexOf(QLatin1String(" ["));
+        installed << (foundry < 0 ? entry : entry.left(foundry));
+    }
+    QStringList chosen;
+    for (const QString &name : candidates()) {
+        if (installed.contains(name, Qt::CaseInsensitive))
+            chosen << name;
+    }
+    // With none installed, leave the choice to the system's fallback for these names.
+    return chosen.isEmpty() ? candidates() : chosen;
+}
+
+} // namespace
+
 QFont designFont(qreal pointSize)
 {
+    static const QStringList families = installedCandidates();
     QFont font;
-    // Fontconfig does not alias the Windows names to a Japanese gothic, so name the stand-ins.
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Hiragino Sans"), QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(families);
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     font.setItalic(false);

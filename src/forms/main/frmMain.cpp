@@ -48,7 +48,6 @@ frmMain::~frmMain() = default;
 void frmMain::createControls()
 {
     setWindowTitle(QStringLiteral("qelo"));
-    setWindowIcon(QIcon(QStringLiteral(":/qelo.svg")));
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
