@@ -67,6 +67,7 @@ class TestDialogs : public QObject
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         for (int i = 0; i < 4; ++i) {
+            QCOMPARE(combo(dialog, i)->count(), (QList<int>{11, 8, 3, 6}[i]));
             QCOMPARE(combo(dialog, i)->currentIndex(), selected[i]);
             QCOMPARE(combo(dialog, i)->currentText(), QString::number(fields(Opt)[i]));
             combo(dialog, i)->lineEdit()->selectAll();
@@ -83,23 +84,14 @@ private slots:
         m_files = {m_dir->filePath(u"qelo.ini"_qs), m_dir->filePath(u"user/qelo.ini"_qs)};
     }
 
-    void settingsListPresetsAndLeaveWithoutChanges()
+    void settingsLeaveWithoutChanges()
     {
-        const QStringList presets[] = {{"10", "7", "5", "3", "2", "1", "0.7", "0.5", "0.3", "0.2", "0.1"},
-                                       {"3", "4", "5", "6", "7", "8", "9", "10"}, {"1", "2", "3"},
-                                       {"55", "40", "30", "20", "10", "5"}};
         for (bool byCloseBox : {false, true}) {
             frmOpt dialog;
             // The defaults: 50 is no preset of its list, so it shows as text with nothing selected.
             openAndType(dialog, {3, 2, 2, -1}, {"9", "9", "9", "9"});
             QCOMPARE(dialog.size(), QSize(334, 190));
             QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-            for (int i = 0; i < 4; ++i) {
-                QStringList items;
-                for (int item = 0; item < combo(dialog, i)->count(); ++item)
-                    items << combo(dialog, i)->itemText(item);
-                QCOMPARE(items, presets[i]);
-            }
             // キャンセル has no keyboard role: Esc leaves the dialog open.
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             QVERIFY(dialog.isVisible());

@@ -155,7 +155,7 @@ private slots:
         QVERIFY(KeyLayout::placeKeys({21, 8}, 5, random) == recorded);
     }
 
-    void verdictJudgesBySymbol_data()
+    void verdictJudgesBySymbolThenStartsOneQuestion_data()
     {
         QTest::addColumn<int>("stringLen");
         QTest::addColumn<QString>("edit");
@@ -168,13 +168,14 @@ private slots:
         QTest::newRow("one more") << 5 << u"+"_qs << false;
         QTest::newRow("last symbol differs") << 20 << u"~"_qs << false;
     }
-    void verdictJudgesBySymbol()
+    void verdictJudgesBySymbolThenStartsOneQuestion()
     {
         QFETCH(int, stringLen);
         QFETCH(QString, edit);
         QFETCH(bool, right);
-        Opt = {3, qint16(stringLen), 3, 3};
+        Opt = {3, qint16(stringLen), 0.1, 3};
         showKeyboard();
+        key(54)->show(); // a key beyond those in play, left from an earlier turn
         m_window->Command1_Click(); // BS on the empty line leaves it empty
         QString answer = edit.isEmpty() ? QString() : DataStr;
         if (edit == u"-")
@@ -197,21 +198,14 @@ private slots:
         QVERIFY(control("lblAns")->isVisible());
         QCOMPARE(control("lblAns")->text(), right ? u"正解"_qs : u"不正解"_qs);
         QCOMPARE(control("lblAns")->palette().color(QPalette::WindowText), right ? QColor(Qt::blue) : QColor(Qt::red));
-    }
-
-    void verdictShowsCorrectStringAndStartsOneQuestion()
-    {
-        Opt = {10, 5, 0.1, 3};
-        showKeyboard();
-        key(54)->show(); // a key beyond those in play, left from an earlier turn
-        m_window->cmdAns_Click();
+        // The correct string below the input frame, every key hidden.
         QCOMPARE(m_window->lblDataGeometry().left(), 1920.0f);
         QCOMPARE(m_window->lblDataGeometry().top(), 985.0f);
-        QCOMPARE(control("lblData")->text(), DataStr);
-        QVERIFY(control("lblData")->isVisible());
+        QVERIFY(control("lblData")->isVisible() && control("lblData")->text() == DataStr);
         for (int i = 0; i < KigouCount; ++i)
             QVERIFY(key(i)->isHidden());
         QCOMPARE(control<OneShotTimer>("timSub")->interval(), 100);
+
         // A second OK during the verdict judges again, and the verdict still ends in one question.
         m_window->cmdAns_Click();
         QSignalSpy fired(control<OneShotTimer>("timSub"), &OneShotTimer::timeout);
