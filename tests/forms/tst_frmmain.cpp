@@ -145,8 +145,8 @@ private slots:
         QVERIFY(control("lblData")->isHidden());
         QVERIFY(control<QGroupBox>("frameTable")->isVisible());
         QCOMPARE(control("lblInput")->text(), QString());
-        // The input line is white, as an entry field.
-        const QImage input = control("lblInput")->grab().toImage();
+        // The input line is white, as an entry field, on the frame's grey.
+        const QImage input = control<QGroupBox>("frameTable")->grab(control("lblInput")->geometry()).toImage();
         QCOMPARE(input.pixelColor(input.width() / 2, input.height() / 2), QColor(Qt::white));
         QVERIFY(!control<OneShotTimer>("timMain")->isActive());
 
@@ -184,8 +184,10 @@ private slots:
             answer += KigouTable[0];
         else if (edit == u"~")
             answer.back() = KigouTable[(AnsIndex[stringLen - 1] + 1) % 3].at(0);
-        // Only a left button pressed and released on a key enters its symbol.
-        QTest::mouseClick(key(0), Qt::RightButton);
+        // Only a left button pressed and released on a key enters its symbol: not one pressed with another
+        // button, nor one pressed elsewhere, nor one released elsewhere.
+        QTest::mousePress(key(0), Qt::RightButton);
+        QTest::mouseRelease(key(0), Qt::LeftButton);
         QTest::mouseRelease(key(0), Qt::LeftButton);
         QTest::mousePress(key(0), Qt::LeftButton);
         QTest::mouseRelease(key(0), Qt::LeftButton, {}, QPoint(-5, -5));
