@@ -7,7 +7,8 @@ root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${QELO_BUILD_DIR:-$root_dir/build}"
 
 # Building and playing: the compiler, CMake and Qt, and what qelo loads at run time (Qt's X11 platform plugin,
-# its SVG icon engine for the window icon, a Japanese font for the symbols and captions).
+# its SVG plug-ins, which render the window icon at build time and outside X11, a Japanese font for the symbols
+# and captions).
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libqt6svg6

@@ -1,8 +1,8 @@
 #include "forms/main/frmMain.h"
 
 #include <QApplication>
-#include <QImageReader>
 #include <QPixmap>
+#include <QResource>
 
 namespace {
 
@@ -11,14 +11,16 @@ QIcon windowIcon()
     const QString drawing = QStringLiteral(":/qelo.svg");
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return QIcon(drawing);
-    // Given the drawing itself, Qt renders it at 16, 32, 64 and 128 pixels for an X11 window manager.
-    // Title bars and window switchers (openbox's among them) draw from the two smallest; docks and
-    // task bars show the desktop entry's icon, matched by its StartupWMClass.
+    // Given the drawing, Qt would render it at 16, 32, 64 and 128 px for an X11 window manager at every start;
+    // the build renders the same pixels once (src/CMakeLists.txt).
     QIcon icon;
-    for (const int size : {16, 32}) {
-        QImageReader reader(drawing);
-        reader.setScaledSize(QSize(size, size));
-        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    for (const int size : {16, 32, 64, 128}) {
+        const QResource pixels(QStringLiteral(":/window-icon/%1.argb").arg(size));
+        // Only Linux builds render them; an X11 desktop elsewhere gets the drawing.
+        if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4)
+            return QIcon(drawing);
+        // The resource lives as long as the program, so the image may share its bytes.
+        icon.addPixmap(QPixmap::fromImage(QImage(pixels.data(), size, size, QImage::Format_ARGB32_Premultiplied)));
     }
     return icon;
 }
