@@ -91,7 +91,9 @@ Files::WriteResult SaveOpt(const QString &path)
 SettingsFiles settingsFiles()
 {
     const QString name = QDir::separator() + QStringLiteral("qelo.ini");
-    return {AppInfo::executableFolder() + name, AppInfo::userConfigFolder() + name};
+    // Without a home folder there is no per-user file, rather than one at the root.
+    const QString userFolder = AppInfo::userConfigFolder();
+    return {AppInfo::executableFolder() + name, userFolder.isEmpty() ? QString() : userFolder + name};
 }
 
 QString settingsFileToRead(const SettingsFiles &files)
@@ -104,7 +106,7 @@ SaveResult SaveSettings(const SettingsFiles &files)
     const bool wasThere = Files::hasEntry(files.besideProgram);
     const Files::WriteResult beside = SaveOpt(files.besideProgram);
     // Decided by trying: root, ACLs and read-only mounts make permission bits say little.
-    if (beside.ok || wasThere || Files::hasEntry(files.besideProgram))
+    if (beside.ok || wasThere || Files::hasEntry(files.besideProgram) || files.perUser.isEmpty())
         return {beside.ok, files.besideProgram, beside.error};
     QDir().mkpath(QFileInfo(files.perUser).absolutePath());
     const Files::WriteResult perUser = SaveOpt(files.perUser);
