@@ -40,10 +40,13 @@ FAULTS = [
     # platform/Files
     ("tail-lost", "platform/Files.cpp", "content += previous.mid(head.size());", "content += QByteArray();",
      "a longer settings file loses its bytes after the record"),
-    ("direct-write", "platform/Files.cpp", "file.setDirectWriteFallback(true);", "file.setDirectWriteFallback(false);",
+    ("direct-write", "platform/Files.cpp", [("file.setDirectWriteFallback(true);", "file.setDirectWriteFallback(false);"),
+     ("? writeInPlace(path, content) :", "? WriteResult{false, file.errorString()} :")], None,
      "a writable qelo.ini in a folder that refuses new files can no longer be saved"),
     ("full-disk", "platform/Files.cpp", "if (!file.flush()) {", "if (false) {",
      "a full disk truncates the settings file and reports success"),
+    ("fifo-opened", "platform/Files.cpp", "    if (hasEntry(path) && !isExistingFile(path))\n        return {false, QStringLiteral(\"not a regular file\")};\n",
+     "", "a FIFO named qelo.ini hangs the game at 変更"),
     ("dir-is-file", "platform/Files.cpp", "return info.exists() && info.isFile();", "return info.exists();",
      "a folder named qelo.ini is read as the settings file"),
     # platform/FittingLabel
@@ -83,6 +86,8 @@ FAULTS = [
      "a NaN time in the file stops the game"),
     ("load-unbounded", "modules/mdlUser.cpp", "    Opt = boundOpt(Opt);\n", "",
      "a hostile settings file is used unbounded"),
+    ("no-per-user", "modules/mdlUser.cpp", "    QDir().mkpath(QFileInfo(files.perUser).absolutePath());\n    const Files::WriteResult perUser = SaveOpt(files.perUser);",
+     "    const Files::WriteResult perUser = beside;", "a system-wide install loses every setting"),
     ("ini-name", "modules/mdlUser.cpp", 'QStringLiteral("qelo.ini")', 'QStringLiteral("qelo.cfg")',
      "the settings file has the wrong name"),
     # forms/main/Fonts
@@ -116,6 +121,8 @@ FAULTS = [
     ("modeless", "forms/main/frmMain.cpp", "    frmOpt dialog(this);\n    dialog.exec();",
      "    auto *dialog = new frmOpt(this);\n    dialog->setAttribute(Qt::WA_DeleteOnClose);\n    dialog->show();",
      "the main window takes clicks behind the settings dialog"),
+    ("native-menu", "forms/main/frmMain.cpp", "    menuBar()->setNativeMenuBar(false);\n", "",
+     "under a global menu bar 終了, 設定 and バージョン are gone"),
     ("restored-short", "forms/main/frmMain.cpp", "Twips::toPixels(DesignClientHeight) + menuBar()->sizeHint().height()",
      "Twips::toPixels(DesignClientHeight)", "the restored window's client area is too short"),
     ("key-names", "forms/main/frmMain.cpp", "    key->setAlignment(Qt::AlignCenter);\n",
@@ -133,6 +140,8 @@ FAULTS = [
     ("no-save", "forms/settings/frmOpt.cpp", [("const Files::WriteResult saved = SaveOpt(path);",
      "const Files::WriteResult saved{true, {}};"), ("const SaveResult saved = SaveSettings(m_settingsFiles);",
      "const SaveResult saved{true, {}, {}};")], None, "変更 does not write the settings file"),
+    ("esc-closes", "forms/settings/frmOpt.cpp", "if (event->matches(QKeySequence::Cancel)) {", "if (false) {",
+     "Esc closes the settings dialog"),
     ("silent-fail", "forms/settings/frmOpt.cpp", "    if (!saved.ok)\n        reportSaveFailure",
      "    if (false)\n        reportSaveFailure", "a failed save is passed off as success"),
     # forms/about/frmAbout
@@ -159,7 +168,7 @@ def sync(source, work):
         if dst.is_file() and dst.read_bytes() == src.read_bytes():
             continue
         dst.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(src, dst)
+        shutil.copyfile(src, dst)
 
 
 def failed_tests(build):
@@ -172,7 +181,7 @@ def run_suite(build):
     _, listing = run(["ctest", "--test-dir", str(build), "-N"])
     names = [line.split(":", 1)[1].strip() for line in listing.splitlines() if line.strip().startswith("Test")
              and ":" in line]
-    fast = [n for n in names if n.startswith("tst_") and "soak" not in n]
+    fast = [n for n in names if n.startswith("tst_")]
     slow = [n for n in names if n not in fast]
     (build / "Testing/Temporary/LastTestsFailed.log").unlink(missing_ok=True)
     for group in (fast, slow):

@@ -17,7 +17,8 @@ QIcon windowIcon()
     for (const int size : {16, 32, 64, 128}) {
         const QResource pixels(QStringLiteral(":/window-icon/%1.argb").arg(size));
         // Only Linux builds render them; an X11 desktop elsewhere gets the drawing.
-        if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4)
+        if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4
+            || quintptr(pixels.data()) % alignof(quint32) != 0)
             return QIcon(drawing);
         // The resource lives as long as the program, so the image may share its bytes.
         icon.addPixmap(QPixmap::fromImage(QImage(pixels.data(), size, size, QImage::Format_ARGB32_Premultiplied)));

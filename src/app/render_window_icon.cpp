@@ -29,8 +29,8 @@ int main(int argc, char *argv[])
         const int size = args[i].toInt();
         QImageReader reader(args[1]);
         reader.setScaledSize(QSize(size, size));
-        QImage image = reader.read();
-        if (image.isNull() || size <= 0) {
+        QImage image = size > 0 ? reader.read() : QImage();
+        if (image.isNull()) {
             qCritical("render_window_icon: cannot render %s at %s px: %s",
                       qPrintable(args[1]), qPrintable(args[i]), qPrintable(reader.errorString()));
             return 1;

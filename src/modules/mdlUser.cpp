@@ -103,10 +103,10 @@ QString settingsFileToRead(const SettingsFiles &files)
 
 SaveResult SaveSettings(const SettingsFiles &files)
 {
-    const bool wasThere = Files::hasEntry(files.besideProgram);
     const Files::WriteResult beside = SaveOpt(files.besideProgram);
-    // Decided by trying: root, ACLs and read-only mounts make permission bits say little.
-    if (beside.ok || wasThere || Files::hasEntry(files.besideProgram) || files.perUser.isEmpty())
+    // Decided by trying: root, ACLs and read-only mounts make permission bits say little. A failed write
+    // leaves anything that was there in place, so an entry now means the file's home is there.
+    if (beside.ok || Files::hasEntry(files.besideProgram) || files.perUser.isEmpty())
         return {beside.ok, files.besideProgram, beside.error};
     QDir().mkpath(QFileInfo(files.perUser).absolutePath());
     const Files::WriteResult perUser = SaveOpt(files.perUser);

@@ -15,7 +15,11 @@ QString executableFolder()
 
 QString userConfigFolder()
 {
-    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    // Without a home folder the location would fall at the root or under the current folder.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (QDir::isRelativePath(folder) || QDir::homePath() == QDir::rootPath())
+        return {};
+    return QDir::toNativeSeparators(folder);
 }
 
 QString title()

@@ -7,7 +7,7 @@
 namespace AppInfo {
 
 QString executableFolder();
-// The player's own folder for this program's settings; it may not exist yet.
+// The player's own folder for this program's settings; it may not exist yet. Empty without a home folder.
 QString userConfigFolder();
 QString title();
 int versionMajor();

@@ -18,6 +18,18 @@ QString writeError(const QFileDevice &file)
     return reason;
 }
 
+// Where the folder refuses the temporary file a safe replacement needs, an existing file may still
+// take its new bytes in place; Qt's own fallback for this exists on Unix only.
+Files::WriteResult writeInPlace(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return {false, file.errorString()};
+    if (file.write(content) != content.size() || !file.flush())
+        return {false, writeError(file)};
+    return {true, {}};
+}
+
 } // namespace
 
 namespace Files {
@@ -66,10 +78,8 @@ WriteResult writeHead(const QString &path, const QByteArray &head)
 
     errno = 0;
     QSaveFile file(path);
-    // A folder we may not create files in, holding a file we may write, still takes the write.
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
+        return QFileInfo::exists(path) ? writeInPlace(path, content) : WriteResult{false, file.errorString()};
     if (file.write(content) != content.size()) {
         const QString error = writeError(file);
         file.cancelWriting();

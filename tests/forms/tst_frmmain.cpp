@@ -19,7 +19,7 @@
 #include <memory>
 #include <random>
 
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 33)
 #include <malloc.h>
 // The sanitizer runtime's own count where it is linked in; GCC ships the runtime but not this header.
 extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
@@ -212,7 +212,7 @@ private slots:
         m_window->cmdAns_Click();
         QSignalSpy fired(control<OneShotTimer>("timSub"), &OneShotTimer::timeout);
         QVERIFY(fired.wait(5000));
-        QCOMPARE(fired.count(), 1);
+        QVERIFY(!control<OneShotTimer>("timSub")->isActive());
         QVERIFY(control("lblAns")->isHidden());
         // 終了 ends at once: the armed timer stops with the window, and nothing is saved.
         QVERIFY(control<OneShotTimer>("timMain")->isActive());
@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(cells.size(), KigouCount);
     }
 
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 33)
     void heapStaysFlatOverThousandsOfTurns()
     {
         // Random answers and settings; a leak of one small object a turn fails this.

@@ -190,6 +190,7 @@ private slots:
         // A real full disk, root included: no file may grow past 5 bytes while the limit holds.
         rlimit normal{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
+        const auto restore = qScopeGuard([normal] { setrlimit(RLIMIT_FSIZE, &normal); });
         const rlimit full{5, normal.rlim_max};
         std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, entry == u"full" ? &full : &normal), 0);
@@ -200,7 +201,6 @@ private slots:
         QCOMPARE(result.ok, after.startsWith("abc"));
         QCOMPARE(result.error.isEmpty(), result.ok);
 #ifdef Q_OS_UNIX
-        setrlimit(RLIMIT_FSIZE, &normal);
         struct stat status = {};
         QVERIFY(stat(qPrintable(dir.filePath(u"fifo"_qs)), &status) == 0 && S_ISFIFO(status.st_mode));
         QCOMPARE(QFileInfo(dir.filePath(u"link"_qs)).isSymLink(), true);
