@@ -63,9 +63,10 @@ std::optional<QByteArray> readHead(const QString &path, qint64 byteCount)
 WriteResult writeHead(const QString &path, const QByteArray &head)
 {
     QByteArray content = head;
-    if (hasEntry(path) && !isExistingFile(path))
+    const bool existing = isExistingFile(path);
+    if (!existing && hasEntry(path))
         return {false, QStringLiteral("not a regular file")};
-    if (QFileInfo::exists(path)) {
+    if (existing) {
         QFile old(path);
         if (!old.open(QIODevice::ReadOnly))
             return {false, old.errorString()};
@@ -79,14 +80,9 @@ WriteResult writeHead(const QString &path, const QByteArray &head)
     errno = 0;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return QFileInfo::exists(path) ? writeInPlace(path, content) : WriteResult{false, file.errorString()};
-    if (file.write(content) != content.size()) {
-        const QString error = writeError(file);
-        file.cancelWriting();
-        return {false, error};
-    }
+        return existing ? writeInPlace(path, content) : WriteResult{false, file.errorString()};
     // commit() does not notice a failed final flush (a full disk), so flush first.
-    if (!file.flush()) {
+    if (file.write(content) != content.size() || !file.flush()) {
         const QString error = writeError(file);
         file.cancelWriting();
         return {false, error};

@@ -68,6 +68,16 @@ qint16 readInt16(const QComboBox *combo)
     return Convert::toInt16(Convert::leadingNumber(combo->currentText()));
 }
 
+// The message shown when the settings file could not be written.
+QString saveFailedText(const QString &path, const QString &reason)
+{
+    const QString why = reason.isEmpty() ? QStringLiteral("不明なエラー") : reason;
+    return QStringLiteral("設定をファイルに保存できませんでした。\n\n"
+                          "ファイル: %1\n理由: %2\n\n"
+                          "変更した設定はこのまま使われますが、次に起動したときには元に戻ります。")
+        .arg(QDir::toNativeSeparators(path), why);
+}
+
 } // namespace
 
 frmOpt::frmOpt(QWidget *parent)
@@ -183,15 +193,6 @@ void frmOpt::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-QString frmOpt::saveFailedText(const QString &path, const QString &reason)
-{
-    const QString why = reason.isEmpty() ? QStringLiteral("不明なエラー") : reason;
-    return QStringLiteral("設定をファイルに保存できませんでした。\n\n"
-                          "ファイル: %1\n理由: %2\n\n"
-                          "変更した設定はこのまま使われますが、次に起動したときには元に戻ります。")
-        .arg(QDir::toNativeSeparators(path), why);
 }
 
 void frmOpt::reportSaveFailure(const QString &path, const QString &reason)

@@ -22,9 +22,6 @@ public:
     // Where "変更" writes; mdlUser::settingsFiles() unless a caller sets others.
     void setSettingsFiles(const mdlUser::SettingsFiles &files) { m_settingsFiles = files; }
 
-    // The message shown when the settings file could not be written.
-    static QString saveFailedText(const QString &path, const QString &reason);
-
 public slots:
     void cmdOk_Click();
     void cmdCancel_Click();
