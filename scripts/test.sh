@@ -4,8 +4,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing "${build_packages[@]}" "${session_packages[@]}" "${test_packages[@]}"
-# The benchmarks are built, not run, so that they keep compiling.
-build -DBUILD_TESTING=ON -DQELO_BENCH=ON
+# The benchmarks are built, not run, so that they keep compiling. A compiler warning fails the build.
+build -DBUILD_TESTING=ON -DQELO_BENCH=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 ctest --test-dir "$build_dir" --output-on-failure --timeout 600
 
 # Any sanitizer report fails its test: ASan and UBSan stop at the first error, LeakSanitizer
@@ -13,7 +13,7 @@ ctest --test-dir "$build_dir" --output-on-failure --timeout 600
 sanitize_dir="${build_dir}-asan"
 echo "Sanitizer build in $sanitize_dir"
 cmake -S "$root_dir" -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE="${QELO_BUILD_TYPE:-RelWithDebInfo}" \
-    -DQELO_SANITIZE=ON -DQELO_BENCH=OFF
+    -DQELO_SANITIZE=ON -DQELO_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build "$sanitize_dir" --parallel "$(nproc)"
 ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \

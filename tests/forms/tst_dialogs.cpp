@@ -19,11 +19,12 @@
 #include <functional>
 #include <optional>
 
+using namespace Qt::StringLiterals;
 using mdlUser::Opt;
 
 namespace {
 
-const QStringList ComboNames = {u"cmbViewTime"_qs, u"cmbStringLen"_qs, u"cmbViewAnsTime"_qs, u"cmbKigouNum"_qs};
+const QStringList ComboNames = {u"cmbViewTime"_s, u"cmbStringLen"_s, u"cmbViewAnsTime"_s, u"cmbKigouNum"_s};
 
 QList<double> fields(const OptData &opt)
 {
@@ -81,7 +82,7 @@ private slots:
     {
         Opt = OptData{};
         m_dir.emplace();
-        m_files = {m_dir->filePath(u"qelo.ini"_qs), m_dir->filePath(u"user/qelo.ini"_qs)};
+        m_files = {m_dir->filePath(u"qelo.ini"_s), m_dir->filePath(u"user/qelo.ini"_s)};
     }
 
     void settingsLeaveWithoutChanges()
@@ -98,7 +99,7 @@ private slots:
             if (byCloseBox)
                 dialog.close();
             else
-                QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdCancel"_qs), Qt::LeftButton);
+                QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
             QVERIFY(dialog.isHidden());
         }
         QCOMPARE(Opt, OptData{});
@@ -150,9 +151,9 @@ private slots:
     void settingsReportAFailedSave()
     {
         // Neither folder can take a file, root included: both paths run through a plain file.
-        QFile plain(m_dir->filePath(u"plain"_qs));
+        QFile plain(m_dir->filePath(u"plain"_s));
         QVERIFY(plain.open(QIODevice::WriteOnly));
-        m_files = {m_dir->filePath(u"plain/qelo.ini"_qs), m_dir->filePath(u"plain/user/qelo.ini"_qs)};
+        m_files = {m_dir->filePath(u"plain/qelo.ini"_s), m_dir->filePath(u"plain/user/qelo.ini"_s)};
         frmOpt dialog;
         openAndType(dialog, {3, 2, 2, -1}, {"3", "5", "3", "20"});
         const std::optional<QString> message = messageDuring([&] { dialog.cmdOk_Click(); });
@@ -173,20 +174,20 @@ private slots:
             frmAbout dialog(&owner);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
-            QCOMPARE(dialog.windowTitle(), u"qeloのﾊﾞｰｼﾞｮﾝ情報"_qs);
-            QCOMPARE(dialog.findChild<QLabel *>(u"lblTitle"_qs)->text(), u"qelo"_qs);
-            QCOMPARE(dialog.findChild<QLabel *>(u"lblVersion"_qs)->text(),
-                     u"ﾊﾞｰｼﾞｮﾝ %1.%2.%3"_qs.arg(QELO_VERSION_MAJOR).arg(QELO_VERSION_MINOR).arg(QELO_VERSION_PATCH));
+            QCOMPARE(dialog.windowTitle(), u"qeloのﾊﾞｰｼﾞｮﾝ情報"_s);
+            QCOMPARE(dialog.findChild<QLabel *>(u"lblTitle"_s)->text(), u"qelo"_s);
+            QCOMPARE(dialog.findChild<QLabel *>(u"lblVersion"_s)->text(),
+                     u"ﾊﾞｰｼﾞｮﾝ %1.%2.%3"_s.arg(QELO_VERSION_MAJOR).arg(QELO_VERSION_MINOR).arg(QELO_VERSION_PATCH));
             QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
             // The client area's top-left corner 2340 and 1935 twips from the screen's, not centred on the owner.
             QCOMPARE(dialog.mapToGlobal(QPoint(0, 0)), owner.screen()->geometry().topLeft() + QPoint(156, 129));
             if (key)
                 QTest::keyClick(&dialog, Qt::Key(key));
             else
-                QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdOK"_qs), Qt::LeftButton);
+                QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
             QVERIFY(dialog.isHidden());
         }
-        QCOMPARE(frmAbout::versionLine(2, 10, 3), u"ﾊﾞｰｼﾞｮﾝ 2.10.3"_qs);
+        QCOMPARE(frmAbout::versionLine(2, 10, 3), u"ﾊﾞｰｼﾞｮﾝ 2.10.3"_s);
     }
 };
 

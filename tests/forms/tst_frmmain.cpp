@@ -19,12 +19,19 @@
 #include <memory>
 #include <random>
 
-#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 33)
+// Nested: where __GLIBC_PREREQ is undefined, one #if with && does not even parse.
+#if defined(__GLIBC__)
+#if __GLIBC_PREREQ(2, 33)
+#define QELO_HAVE_MALLINFO2
+#endif
+#endif
+#ifdef QELO_HAVE_MALLINFO2
 #include <malloc.h>
 // The sanitizer runtime's own count where it is linked in; GCC ships the runtime but not this header.
 extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 #endif
 
+using namespace Qt::StringLiterals;
 using namespace mdlUser;
 
 class TestFrmMain : public QObject
@@ -68,13 +75,13 @@ private slots:
         QStringList menu;
         for (QAction *action : m_window->menuBar()->actions())
             menu << action->text();
-        QCOMPARE(menu, QStringList({u"終了"_qs, u"設定"_qs, u"バージョン"_qs}));
+        QCOMPARE(menu, QStringList({u"終了"_s, u"設定"_s, u"バージョン"_s}));
         QStringList visible;
         for (QWidget *child : m_window->centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
             if (child->isVisible())
                 visible << child->objectName();
         }
-        QCOMPARE(visible, QStringList{u"cmdStart"_qs});
+        QCOMPARE(visible, QStringList{u"cmdStart"_s});
         // The keys' font draws every symbol itself, not through a fallback.
         const QRawFont font = QRawFont::fromFont(key(0)->font());
         QCOMPARE(key(0)->font().pointSizeF(), 20.25);
@@ -161,11 +168,11 @@ private slots:
         QTest::addColumn<bool>("right");
         // The edit turns the question into the answer: "=" as it is, "" empty, "-" one short, "+" one more,
         // "~" the last symbol replaced. Three symbols in play make a question of 20 repeat them.
-        QTest::newRow("exact") << 20 << u"="_qs << true;
+        QTest::newRow("exact") << 20 << u"="_s << true;
         QTest::newRow("empty") << 5 << QString() << false;
-        QTest::newRow("one short") << 5 << u"-"_qs << false;
-        QTest::newRow("one more") << 5 << u"+"_qs << false;
-        QTest::newRow("last symbol differs") << 20 << u"~"_qs << false;
+        QTest::newRow("one short") << 5 << u"-"_s << false;
+        QTest::newRow("one more") << 5 << u"+"_s << false;
+        QTest::newRow("last symbol differs") << 20 << u"~"_s << false;
     }
     void verdictJudgesBySymbolThenStartsOneQuestion()
     {
@@ -197,7 +204,7 @@ private slots:
         QCOMPARE(control("lblInput")->text(), answer);
         QTest::mouseClick(control<QPushButton>("cmdAns"), Qt::LeftButton);
         QVERIFY(control("lblAns")->isVisible());
-        QCOMPARE(control("lblAns")->text(), right ? u"正解"_qs : u"不正解"_qs);
+        QCOMPARE(control("lblAns")->text(), right ? u"正解"_s : u"不正解"_s);
         QCOMPARE(control("lblAns")->palette().color(QPalette::WindowText), right ? QColor(Qt::blue) : QColor(Qt::red));
         // The correct string below the input frame, every key hidden.
         QCOMPARE(m_window->lblDataGeometry().left(), 1920.0f);
@@ -253,7 +260,7 @@ private slots:
         QCOMPARE(cells.size(), KigouCount);
     }
 
-#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 33)
+#ifdef QELO_HAVE_MALLINFO2
     void heapStaysFlatOverThousandsOfTurns()
     {
         // Random answers and settings; a leak of one small object a turn fails this.

@@ -9,7 +9,7 @@
 
 #include <limits>
 
-
+using namespace Qt::StringLiterals;
 using namespace mdlUser;
 
 namespace {
@@ -41,14 +41,14 @@ private slots:
 
     void tableHoldsSymbolsInOrderAndLookupFindsWholeSymbols()
     {
-        const QString symbols = u"☆○◎△▽〆∵∴‥□◇∥♂♀∞§〒→←↑↓∧∨∠∩∪⊃⊂⊇⊆∋∈⇒⇔∀∃≡∂⊥∫√≫≪‡†♪♭♯¶★●▲▼■◆"_qs;
+        const QString symbols = u"☆○◎△▽〆∵∴‥□◇∥♂♀∞§〒→←↑↓∧∨∠∩∪⊃⊂⊇⊆∋∈⇒⇔∀∃≡∂⊥∫√≫≪‡†♪♭♯¶★●▲▼■◆"_s;
         QCOMPARE(symbols.size(), KigouCount);
         for (int i = 0; i < KigouCount; ++i) {
             QCOMPARE(KigouTable[i], symbols.mid(i, 1));
             QCOMPARE(int(GetKigouIndex(symbols.mid(i, 1))), i);
         }
         QVERIFY(KigouTable[KigouCount].isEmpty());
-        for (const QString &stranger : {QString(), u"A"_qs, u"◯"_qs, u"☆☆"_qs})
+        for (const QString &stranger : {QString(), u"A"_s, u"◯"_s, u"☆☆"_s})
             QCOMPARE(int(GetKigouIndex(stranger)), -1);
     }
 
@@ -72,7 +72,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(OptData, expected);
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"qelo.ini"_qs);
+        const QString path = dir.filePath(u"qelo.ini"_s);
         writeAll(path, bytes);
         LoadOpt(path);
         QCOMPARE(Opt, expected);
@@ -86,7 +86,7 @@ private slots:
     void loadSurvivesHostileBytes()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"qelo.ini"_qs);
+        const QString path = dir.filePath(u"qelo.ini"_s);
         RandomSource random([] { return quint64(7); });
         for (int length = 0; length <= 40; ++length) {
             for (int round = 0; round < 50; ++round) {
@@ -111,12 +111,12 @@ private slots:
         QTest::addColumn<OptData>("loaded");
         QTest::addColumn<QString>("savedTo");
         const OptData perUserValues{0.5, 9, 2, 30};
-        QTest::newRow("writable folder") << u"none"_qs << false << OptData{} << u"beside"_qs;
-        QTest::newRow("per-user file, writable folder") << u"none"_qs << true << perUserValues << u"beside"_qs;
-        QTest::newRow("refusing folder") << u"refusing"_qs << false << OptData{} << u"perUser"_qs;
-        QTest::newRow("refusing folder, per-user file") << u"refusing"_qs << true << perUserValues << u"perUser"_qs;
-        QTest::newRow("both files") << u"file"_qs << true << OptData{2, 7, 1, 40} << u"beside"_qs;
-        QTest::newRow("folder named qelo.ini") << u"folder"_qs << true << OptData{} << QString();
+        QTest::newRow("writable folder") << u"none"_s << false << OptData{} << u"beside"_s;
+        QTest::newRow("per-user file, writable folder") << u"none"_s << true << perUserValues << u"beside"_s;
+        QTest::newRow("refusing folder") << u"refusing"_s << false << OptData{} << u"perUser"_s;
+        QTest::newRow("refusing folder, per-user file") << u"refusing"_s << true << perUserValues << u"perUser"_s;
+        QTest::newRow("both files") << u"file"_s << true << OptData{2, 7, 1, 40} << u"beside"_s;
+        QTest::newRow("folder named qelo.ini") << u"folder"_s << true << OptData{} << QString();
     }
     void settingsLiveBesideTheProgramUnlessItsFolderRefuses()
     {
@@ -126,15 +126,15 @@ private slots:
         QFETCH(QString, savedTo);
         QTemporaryDir dir;
         // A folder that cannot hold a new file, root included: its path runs through a plain file.
-        const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_qs : u"program"_qs);
-        const SettingsFiles files{programFolder + u"/qelo.ini"_qs, dir.filePath(u"config/qelo/qelo.ini"_qs)};
-        writeAll(dir.filePath(u"plain"_qs), "plain");
-        QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_qs : u"program"_qs));
+        const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_s : u"program"_s);
+        const SettingsFiles files{programFolder + u"/qelo.ini"_s, dir.filePath(u"config/qelo/qelo.ini"_s)};
+        writeAll(dir.filePath(u"plain"_s), "plain");
+        QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_s : u"program"_s));
         if (beside == u"file")
             writeAll(files.besideProgram, encodeOpt({2, 7, 1, 40}));
         const QByteArray perUserBytes = encodeOpt({0.5, 9, 2, 30}) + "tail";
         if (perUserFile) {
-            QVERIFY(QDir(dir.path()).mkpath(u"config/qelo"_qs));
+            QVERIFY(QDir(dir.path()).mkpath(u"config/qelo"_s));
             writeAll(files.perUser, perUserBytes);
         }
 

@@ -27,6 +27,7 @@
 #include <sys/fsuid.h>
 #endif
 
+using namespace Qt::StringLiterals;
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -50,15 +51,15 @@ private slots:
         QTest::addColumn<int>("int16");
         QTest::addColumn<qint64>("int32");
         const double inf = std::numeric_limits<double>::infinity();
-        QTest::newRow("unit after number") << u"2.5秒"_qs << 2.5 << u"2.5"_qs << 2 << qint64(2);
-        QTest::newRow("full-width") << u"－３．５"_qs << -3.5 << u"-3.5"_qs << -4 << qint64(-4);
-        QTest::newRow("trailing zero, blank") << u" 0.70"_qs << 0.7 << u"0.7"_qs << 1 << qint64(1);
-        QTest::newRow("exponent, second point") << u"1e3.5"_qs << 1000.0 << u"1000"_qs << 1000 << qint64(1000);
-        QTest::newRow("exponent without digits, saturated") << u"99999e+"_qs << 99999.0 << u"99999"_qs << 32767
+        QTest::newRow("unit after number") << u"2.5秒"_s << 2.5 << u"2.5"_s << 2 << qint64(2);
+        QTest::newRow("full-width") << u"－３．５"_s << -3.5 << u"-3.5"_s << -4 << qint64(-4);
+        QTest::newRow("trailing zero, blank") << u" 0.70"_s << 0.7 << u"0.7"_s << 1 << qint64(1);
+        QTest::newRow("exponent, second point") << u"1e3.5"_s << 1000.0 << u"1000"_s << 1000 << qint64(1000);
+        QTest::newRow("exponent without digits, saturated") << u"99999e+"_s << 99999.0 << u"99999"_s << 32767
                                                             << qint64(99999);
-        QTest::newRow("fifteen digits") << u"-0.33333333333333333"_qs << -1.0 / 3 << u"-0.333333333333333"_qs << 0
+        QTest::newRow("fifteen digits") << u"-0.33333333333333333"_s << -1.0 / 3 << u"-0.333333333333333"_s << 0
                                         << qint64(0);
-        QTest::newRow("too large") << u"-1e400"_qs << -inf << u"-inf"_qs << -32768 << qint64(-2147483648LL);
+        QTest::newRow("too large") << u"-1e400"_s << -inf << u"-inf"_s << -32768 << qint64(-2147483648LL);
     }
     void convertsNumbersAsTyped()
     {
@@ -109,7 +110,7 @@ private slots:
     {
         // Six black squares in a label with room for four: clipping would drop or shorten some.
         FittingLabel label;
-        label.setStyleSheet(u"background: white; color: black; font-size: 27px"_qs);
+        label.setStyleSheet(u"background: white; color: black; font-size: 27px"_s);
         label.setText(QString(6, QChar(0x25A0)));
         label.resize(125, 25);
         const QImage image = label.grab().toImage();
@@ -147,14 +148,14 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<bool>("readable");
         QTest::addColumn<QByteArray>("after"); // written when it starts with the new bytes "abc"
-        QTest::newRow("longer file") << u"file"_qs << true << QByteArray("abc3456789");
-        QTest::newRow("folder") << u"folder"_qs << false << QByteArray("<unreadable>");
+        QTest::newRow("longer file") << u"file"_s << true << QByteArray("abc3456789");
+        QTest::newRow("folder") << u"folder"_s << false << QByteArray("<unreadable>");
 #ifdef Q_OS_UNIX
-        QTest::newRow("symbolic link") << u"link"_qs << true << QByteArray("abc3456789");
-        QTest::newRow("FIFO") << u"fifo"_qs << false << QByteArray("<a FIFO is never opened>");
-        QTest::newRow("disk full") << u"full"_qs << true << QByteArray("0123456789");
-        QTest::newRow("file in a folder refusing new files") << u"locked/file"_qs << true << QByteArray("abc3456789");
-        QTest::newRow("new file there") << u"locked/missing"_qs << false << QByteArray("<unreadable>");
+        QTest::newRow("symbolic link") << u"link"_s << true << QByteArray("abc3456789");
+        QTest::newRow("FIFO") << u"fifo"_s << false << QByteArray("<a FIFO is never opened>");
+        QTest::newRow("disk full") << u"full"_s << true << QByteArray("0123456789");
+        QTest::newRow("file in a folder refusing new files") << u"locked/file"_s << true << QByteArray("abc3456789");
+        QTest::newRow("new file there") << u"locked/missing"_s << false << QByteArray("<unreadable>");
 #endif
     }
     void filesAreReadAndWrittenOnlyWhenSafe()
@@ -164,20 +165,20 @@ private slots:
         QFETCH(QByteArray, after);
         QTemporaryDir dir;
         const QString path = dir.filePath(entry);
-        QVERIFY(QDir(dir.path()).mkpath(u"folder"_qs) && QDir(dir.path()).mkpath(u"locked"_qs));
-        for (const QString name : {u"file"_qs, u"full"_qs, u"locked/file"_qs}) {
+        QVERIFY(QDir(dir.path()).mkpath(u"folder"_s) && QDir(dir.path()).mkpath(u"locked"_s));
+        for (const QString &name : {u"file"_s, u"full"_s, u"locked/file"_s}) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
         }
 #ifdef Q_OS_UNIX
-        QVERIFY(QFile::link(dir.filePath(u"file"_qs), dir.filePath(u"link"_qs)));
-        QCOMPARE(mkfifo(qPrintable(dir.filePath(u"fifo"_qs)), 0600), 0);
+        QVERIFY(QFile::link(dir.filePath(u"file"_s), dir.filePath(u"link"_s)));
+        QCOMPARE(mkfifo(qPrintable(dir.filePath(u"fifo"_s)), 0600), 0);
         // A folder that refuses new files, holding a file anyone may write. Root ignores the bits,
         // so it is checked with an ordinary user's file-system identity.
         chmod(qPrintable(dir.path()), 0755);
-        chmod(qPrintable(dir.filePath(u"locked"_qs)), 0555);
-        chmod(qPrintable(dir.filePath(u"locked/file"_qs)), 0666);
-        const auto unlock = qScopeGuard([&] { chmod(qPrintable(dir.filePath(u"locked"_qs)), 0755); });
+        chmod(qPrintable(dir.filePath(u"locked"_s)), 0555);
+        chmod(qPrintable(dir.filePath(u"locked/file"_s)), 0666);
+        const auto unlock = qScopeGuard([&] { chmod(qPrintable(dir.filePath(u"locked"_s)), 0755); });
         const bool asUser = entry.startsWith(u"locked") && geteuid() == 0;
 #ifdef Q_OS_LINUX
         const auto identity = qScopeGuard([asUser] { if (asUser) setfsuid(0); });
@@ -202,13 +203,13 @@ private slots:
         QCOMPARE(result.error.isEmpty(), result.ok);
 #ifdef Q_OS_UNIX
         struct stat status = {};
-        QVERIFY(stat(qPrintable(dir.filePath(u"fifo"_qs)), &status) == 0 && S_ISFIFO(status.st_mode));
-        QCOMPARE(QFileInfo(dir.filePath(u"link"_qs)).isSymLink(), true);
+        QVERIFY(stat(qPrintable(dir.filePath(u"fifo"_s)), &status) == 0 && S_ISFIFO(status.st_mode));
+        QCOMPARE(QFileInfo(dir.filePath(u"link"_s)).isSymLink(), true);
 #endif
         if (entry != u"fifo")
             QCOMPARE(readAll(path), after);
         // Nothing left behind: no temporary file, no file created where the write failed.
-        QCOMPARE(QDir(dir.filePath(u"locked"_qs)).entryList(QDir::Files), QStringList{u"file"_qs});
+        QCOMPARE(QDir(dir.filePath(u"locked"_s)).entryList(QDir::Files), QStringList{u"file"_s});
     }
 };
 

@@ -1,0 +1,14 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (the POSIX thread model, which std::thread needs).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(qelo_mingw_prefix x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${qelo_mingw_prefix}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${qelo_mingw_prefix}-g++-posix)
+set(CMAKE_RC_COMPILER ${qelo_mingw_prefix}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${qelo_mingw_prefix})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
