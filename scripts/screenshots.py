@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "tests" / "e2e"))
-from qelo_driver import Qelo, click, find, poll, run  # noqa: E402
+from qelo_driver import BUTTON, LABEL, Qelo, click, find, poll, run  # noqa: E402
 
 
 def shoot(path):
@@ -33,7 +33,7 @@ def main():
     # Long display times leave room to photograph the question and the verdict.
     q = Qelo(program, struct.pack("<dhdh", 10.0, 5, 10.0, 50))
     poll(q.maximised, "maximised window")
-    start = poll(lambda: find(q.window, "push button", "スタート"), "start button")[0]
+    start = poll(lambda: find(q.window, BUTTON, "スタート"), "start button")[0]
     shoot(output / "start.png")
     click(start)
     question = q.question(5)
@@ -42,8 +42,8 @@ def main():
     q.enter(keys, question[:3])
     shoot(output / "keyboard.png")
     q.enter(keys, question[3:])
-    click(find(q.window, "push button", "OK")[0])
-    poll(lambda: find(q.window, "label", "正解"), "verdict 正解")
+    click(find(q.window, BUTTON, "OK")[0])
+    poll(lambda: find(q.window, LABEL, "正解"), "verdict 正解")
     shoot(output / "verdict.png")
 
 

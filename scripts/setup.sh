@@ -8,10 +8,10 @@ build_dir="${QELO_BUILD_DIR:-$root_dir/build}"
 
 # Building and playing: the compiler, CMake and Qt, and what qelo loads at run time (Qt's X11 platform plugin,
 # its SVG plug-ins, which render the window icon at build time and outside X11, a Japanese font for the symbols
-# and captions).
+# and captions). Debian 13 moved the SVG plug-ins from libqt6svg6 into qt6-svg-plugins.
 build_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libqt6svg6
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins 'qt6-svg-plugins|libqt6svg6'
     fonts-ipafont-gothic
 )
 # A private desktop for the window tests and the screenshots, and the tools that drive and read it.
@@ -27,17 +27,30 @@ test_packages=(
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# Usage: install_missing PACKAGE...
+# "A|B": the first of A and B that the package lists know (releases move files between packages), else "A|B".
+pick() {
+    local alternative
+    for alternative in ${1//|/ }; do
+        apt-cache show "$alternative" >/dev/null 2>&1 && { echo "$alternative"; return; }
+    done
+    echo "$1"
+}
+
+# Usage: install_missing PACKAGE|"PACKAGE|ALTERNATIVE"...
 install_missing() {
     local missing=() package
     for package in "$@"; do
+        [[ $package == *"|"* ]] && package="$(pick "$package")"
         installed "$package" || missing+=("$package")
     done
     ((${#missing[@]})) || return 0
     local as_root=(env DEBIAN_FRONTEND=noninteractive)
     if [ "$(id -u)" -ne 0 ]; then as_root=(sudo "${as_root[@]}"); fi
-    echo "Installing: ${missing[*]}"
     "${as_root[@]}" apt-get update -qq
+    for package in "${!missing[@]}"; do
+        [[ ${missing[$package]} == *"|"* ]] && missing[$package]="$(pick "${missing[$package]}")"
+    done
+    echo "Installing: ${missing[*]}"
     "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 

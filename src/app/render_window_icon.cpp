@@ -17,7 +17,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (!QImageReader::supportedImageFormats().contains("svg")) {
-        qCritical("render_window_icon: Qt's SVG image plug-in is missing (Debian: libqt6svg6)");
+        qCritical("render_window_icon: Qt's SVG image plug-in is missing"
+                  " (Debian 12: libqt6svg6, Debian 13: qt6-svg-plugins)");
         return 1;
     }
     const QDir folder(args[2]);

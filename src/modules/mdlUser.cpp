@@ -54,6 +54,13 @@ double getDouble(const QByteArray &in, qsizetype offset)
     return std::bit_cast<double>(getLittleEndian<quint64>(in, offset));
 }
 
+SaveResult writePerUser(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const Files::WriteResult written = SaveOpt(path);
+    return {written.ok, path, written.error};
+}
+
 } // namespace
 
 void InitKigou()
@@ -93,7 +100,13 @@ SettingsFiles settingsFiles()
     const QString name = QDir::separator() + QStringLiteral("qelo.ini");
     // Without a home folder there is no per-user file, rather than one at the root.
     const QString userFolder = AppInfo::userConfigFolder();
-    return {AppInfo::executableFolder() + name, userFolder.isEmpty() ? QString() : userFolder + name};
+    const QString perUser = userFolder.isEmpty() ? QString() : userFolder + name;
+#ifdef QELO_PER_USER_SETTINGS
+    // A system package: the program's folder belongs to the package manager, whoever plays, root included.
+    return {QString(), perUser};
+#else
+    return {AppInfo::executableFolder() + name, perUser};
+#endif
 }
 
 QString settingsFileToRead(const SettingsFiles &files)
@@ -103,14 +116,16 @@ QString settingsFileToRead(const SettingsFiles &files)
 
 SaveResult SaveSettings(const SettingsFiles &files)
 {
+    if (files.besideProgram.isEmpty() && files.perUser.isEmpty())
+        return {false, QString(), QStringLiteral("no home folder")};
+    if (files.besideProgram.isEmpty())
+        return writePerUser(files.perUser);
     const Files::WriteResult beside = SaveOpt(files.besideProgram);
     // Decided by trying: root, ACLs and read-only mounts make permission bits say little. A failed write
     // leaves anything that was there in place, so an entry now means the file's home is there.
     if (beside.ok || Files::hasEntry(files.besideProgram) || files.perUser.isEmpty())
         return {beside.ok, files.besideProgram, beside.error};
-    QDir().mkpath(QFileInfo(files.perUser).absolutePath());
-    const Files::WriteResult perUser = SaveOpt(files.perUser);
-    return {perUser.ok, files.perUser, perUser.error};
+    return writePerUser(files.perUser);
 }
 
 QByteArray encodeOpt(const OptData &opt)

@@ -46,7 +46,8 @@ void LoadOpt(const QString &path);
 Files::WriteResult SaveOpt(const QString &path);
 
 // Where the settings file may live: beside the program, its home, and per user for installs whose folder
-// refuses new files (a system-wide install, a read-only mount).
+// refuses new files (a system-wide install, a read-only mount). A system package has no file beside the
+// program (empty), and no per-user file exists without a home folder (empty).
 struct SettingsFiles
 {
     QString besideProgram;

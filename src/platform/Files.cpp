@@ -5,16 +5,18 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
 QString writeError(const QFileDevice &file)
 {
-    // Qt reports some failed writes only as "Unknown error"; the system's word is clearer.
+    // Qt reports some failed writes only as "Unknown error"; the C library's word is clearer. Its own text:
+    // qt_error_string() takes Windows error codes on Windows, where errno 28 would read "Out of paper".
     const QString reason = file.errorString();
     const int systemError = errno;
     if (systemError != 0 && (reason.isEmpty() || reason == u"Unknown error"))
-        return qt_error_string(systemError);
+        return QString::fromLocal8Bit(std::strerror(systemError));
     return reason;
 }
 

@@ -2,7 +2,12 @@
 import atexit, contextlib, os, pathlib, shutil, subprocess, tempfile, time  # noqa: E401
 
 import pyatspi  # Debian's AT-SPI client; it hands out Atspi.Accessible objects
-from gi.repository import GLib
+from gi.repository import Atspi, GLib
+
+# Roles by their constants: their names differ between at-spi2-core releases ("push button" became "button").
+BUTTON = getattr(Atspi.Role, "BUTTON", None) or Atspi.Role.PUSH_BUTTON
+COMBO_BOX, DIALOG, FILLER, FRAME, LABEL, MENU_ITEM, PANEL = (Atspi.Role.COMBO_BOX, Atspi.Role.DIALOG,
+    Atspi.Role.FILLER, Atspi.Role.FRAME, Atspi.Role.LABEL, Atspi.Role.MENU_ITEM, Atspi.Role.PANEL)
 
 
 def poll(probe, what, timeout=30.0):
@@ -36,7 +41,7 @@ def find(root, role, name=None):
     found = []
     for child in filter(None, fresh(root)):
         if has(child, "SHOWING"):
-            found += [child] * (child.get_role_name() == role and name in (None, child.get_name()))
+            found += [child] * (child.get_role() == role and name in (None, child.get_name()))
             found += find(child, role, name)
     return found
 
@@ -73,7 +78,7 @@ class Qelo:
         self.process = subprocess.Popen([self.ini.with_name("qelo")], cwd="/", env=env)
         atexit.register(self.process.kill)
         self.app = poll(lambda: [a for a in desktop if a and a.get_process_id() == self.process.pid], "qelo")[0]
-        self.window = poll(lambda: find(self.app, "frame", "qelo"), "main window")[0]
+        self.window = poll(lambda: find(self.app, FRAME, "qelo"), "main window")[0]
 
     def maximised(self):
         ids = run("xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid), "--name", "^qelo$").split()
@@ -85,22 +90,22 @@ class Qelo:
 
     def question(self, length):
         """Waits for a question of length symbols, the only label on show, and returns it."""
-        return poll(lambda: len(shown := [label.get_name() for label in find(self.window, "label")]) == 1
+        return poll(lambda: len(shown := [label.get_name() for label in find(self.window, LABEL)]) == 1
                     and len(shown[0]) == length and shown[0], f"question of {length} symbols")
 
     def keyboard(self, count):
         """Waits for the soft keyboard of count keys and returns them by their names, which are their symbols."""
         def probe():
-            keys = {k.get_name(): k for k in find(self.window, "label") if len(k.get_name()) == 1}
-            return len(keys) == count and find(self.window, "panel") and keys
+            keys = {k.get_name(): k for k in find(self.window, LABEL) if len(k.get_name()) == 1}
+            return len(keys) == count and find(self.window, PANEL) and keys
         keys = poll(probe, f"keyboard of {count} keys")
-        self.line = find(find(self.window, "panel")[0], "label")[0]
+        self.line = find(find(self.window, PANEL)[0], LABEL)[0]
         return keys
 
     def enter(self, keys, symbols):
         """Clicks the keys (or BS) for symbols one by one, checking the input line after each click."""
         typed = fresh(self.line).get_name()
         for symbol in symbols:
-            click(find(self.window, "push button", "BS")[0] if symbol == "BS" else keys[symbol])
+            click(find(self.window, BUTTON, "BS")[0] if symbol == "BS" else keys[symbol])
             typed = typed[:-1] if symbol == "BS" else typed + symbol
             poll(lambda: fresh(self.line).get_name() == typed, f"input line reading {typed!r}")

@@ -117,6 +117,8 @@ private slots:
         QTest::newRow("refusing folder, per-user file") << u"refusing"_s << true << perUserValues << u"perUser"_s;
         QTest::newRow("both files") << u"file"_s << true << OptData{2, 7, 1, 40} << u"beside"_s;
         QTest::newRow("folder named qelo.ini") << u"folder"_s << true << OptData{} << QString();
+        // A system package has no file beside the program, even where one is there and writable.
+        QTest::newRow("per user only") << u"ignored"_s << true << perUserValues << u"perUser"_s;
     }
     void settingsLiveBesideTheProgramUnlessItsFolderRefuses()
     {
@@ -127,11 +129,13 @@ private slots:
         QTemporaryDir dir;
         // A folder that cannot hold a new file, root included: its path runs through a plain file.
         const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_s : u"program"_s);
-        const SettingsFiles files{programFolder + u"/qelo.ini"_s, dir.filePath(u"config/qelo/qelo.ini"_s)};
+        const QString besideProgram = programFolder + u"/qelo.ini"_s;
+        const SettingsFiles files{beside == u"ignored" ? QString() : besideProgram,
+                                  dir.filePath(u"config/qelo/qelo.ini"_s)};
         writeAll(dir.filePath(u"plain"_s), "plain");
         QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_s : u"program"_s));
-        if (beside == u"file")
-            writeAll(files.besideProgram, encodeOpt({2, 7, 1, 40}));
+        if (beside == u"file" || beside == u"ignored")
+            writeAll(besideProgram, encodeOpt({2, 7, 1, 40}));
         const QByteArray perUserBytes = encodeOpt({0.5, 9, 2, 30}) + "tail";
         if (perUserFile) {
             QVERIFY(QDir(dir.path()).mkpath(u"config/qelo"_s));
@@ -149,7 +153,9 @@ private slots:
             QCOMPARE(readAll(saved.path).left(20), encodeOpt(Opt));
         if (savedTo != u"perUser")
             QCOMPARE(readAll(files.perUser), perUserFile ? perUserBytes : QByteArray());
-        QCOMPARE(QFileInfo(files.besideProgram).isDir(), beside == u"folder");
+        QCOMPARE(QFileInfo(besideProgram).isDir(), beside == u"folder");
+        if (beside == u"ignored")
+            QCOMPARE(readAll(besideProgram), encodeOpt({2, 7, 1, 40}));
     }
 };
 
