@@ -20,7 +20,7 @@ mkdir -p "$cache_dir"
 
 if [ ! -s "$root_tar" ]; then
     echo "Bootstrapping Debian 13 into $root_tar"
-    mmdebstrap --variant=minbase --include=ca-certificates --components=main \
+    mmdebstrap --variant=minbase --format=tar --include=ca-certificates --components=main \
         "$suite" "$root_tar.part" "$mirror" "deb $mirror $suite-updates main"
     mv "$root_tar.part" "$root_tar"
 else

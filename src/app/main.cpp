@@ -1,6 +1,7 @@
 #include "forms/main/frmMain.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QPixmap>
 #include <QResource>
 
@@ -9,8 +10,9 @@ namespace {
 QIcon windowIcon()
 {
     const QString drawing = QStringLiteral(":/qelo.svg");
+    // Without Qt's SVG plug-in (a Windows build here) the windows keep the program file's own icon.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return QIcon(drawing);
+        return QImageReader::supportedImageFormats().contains("svg") ? QIcon(drawing) : QIcon();
     // Given the drawing, Qt would render it at 16, 32, 64 and 128 px for an X11 window manager at every start;
     // the build renders the same pixels once (src/CMakeLists.txt).
     QIcon icon;
@@ -32,7 +34,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qelo"));
-    QApplication::setWindowIcon(windowIcon());
+    if (const QIcon icon = windowIcon(); !icon.isNull())
+        QApplication::setWindowIcon(icon);
 
     frmMain window;
     window.show();
