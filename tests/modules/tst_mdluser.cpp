@@ -2,6 +2,7 @@
 #include "modules/mdlUser.h"
 #include "platform/RandomSource.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -102,6 +103,19 @@ private slots:
                 QCOMPARE(readAll(path), bytes);
             }
         }
+    }
+
+    void settingsHomesAreThePlatformsOwn()
+    {
+        QCoreApplication::setApplicationName(u"qelo"_s);
+        const SettingsFiles files = settingsFiles();
+        QCOMPARE(files.besideProgram, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/qelo.ini"));
+#if defined(Q_OS_WIN)
+        QCOMPARE(files.perUser, QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA") + "/qelo/qelo.ini"));
+#elif defined(Q_OS_LINUX)
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + "/.config");
+        QCOMPARE(files.perUser, config + "/qelo/qelo.ini");
+#endif
     }
 
     void settingsLiveBesideTheProgramUnlessItsFolderRefuses_data()
