@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Makes the Debian package from a clean configure, with the settings kept per user, and prints its path last.
+# Usage: package.sh [CMAKE_OPTION...], such as -DQELO_DEB_MAINTAINER=... and -DQELO_HOMEPAGE=... for a publisher.
 # QELO_PACKAGE_DIR chooses the build folder (default build-package/), which it empties first.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing "${build_packages[@]}" dpkg-dev file
 build_dir="${QELO_PACKAGE_DIR:-$root_dir/build-package}"
+# Emptied only when it is a build folder: the variable may name something else by mistake.
+if [ -e "$build_dir" ] && [ ! -f "$build_dir/CMakeCache.txt" ]; then
+    echo "package.sh: $build_dir exists and is not a CMake build folder" >&2
+    exit 1
+fi
 rm -rf "$build_dir"
-build -DBUILD_TESTING=OFF -DQELO_BENCH=OFF -DQELO_PER_USER_SETTINGS=ON >&2
+build -DBUILD_TESTING=OFF -DQELO_BENCH=OFF -DQELO_PER_USER_SETTINGS=ON "$@" >&2
 # The cpack of the CMake that configured the folder.
 (cd "$build_dir" && "$(dirname "$(command -v cmake)")/cpack" -G DEB >&2)
 ls "$build_dir"/qelo_*_*.deb
