@@ -17,7 +17,7 @@ if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmak
 fi
 
 # The host's Qt of the same version provides moc, rcc and uic; Wine runs the programs; the rest plays the game.
-install_missing g++-mingw-w64-x86-64-posix wine wine64 zip xz-utils "${build_packages[@]}" "${session_packages[@]}"
+install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils "${build_packages[@]}" "${session_packages[@]}"
 
 build_qt() {
     local lists="$cache_dir/apt" work="$cache_dir/qt-work"
@@ -61,19 +61,22 @@ rm -rf "$stage" "$build_dir"/qelo-*.zip
 cmake --install "$build_dir" --prefix "$stage"
 portable="$build_dir/qelo"
 rm -rf "$portable" && mv "$stage/bin" "$portable" && cp "$root_dir/LICENSE" "$root_dir/README.md" "$portable/"
+# Without their debugging symbols the libraries take half the room.
+x86_64-w64-mingw32-strip --strip-unneeded "$portable"/*.exe "$portable"/*.dll "$portable"/*/*.dll
 zip_file="$build_dir/qelo-$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")-windows-x64.zip"
 (cd "$build_dir" && zip -qr "$zip_file" qelo)
 
-# Wine finds the DLLs the tests need on WINEPATH, as Windows would on PATH; a prefix of its own, made once.
+# A new Wine prefix for each run, as a new Windows user; Wine finds the DLLs the suites need on WINEPATH, as
+# Windows would on PATH.
+scratch="$(mktemp -d)"
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
-export WINEPREFIX="$cache_dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPATH="$(winpath "$qt_prefix/bin");$(winpath "$portable")"
-[ -d "$WINEPREFIX" ] || wineboot --init 2>/dev/null
-bash "$root_dir/scripts/xsession.sh" ctest --test-dir "$build_dir" --output-on-failure --timeout 600
-# The game itself, from an unpacked copy of the zip: no Qt on WINEPATH.
-play="$(mktemp -d)"
-trap 'rm -rf "$play"' EXIT
-(cd "$play" && unzip -q "$zip_file")
-WINEPATH= bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$root_dir/tests/windows/wine_play.py" \
-    "$play/qelo/qelo.exe" "$build_dir/wine-play"
+export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot --init 2>/dev/null && wineserver -w
+WINEPATH="$(winpath "$qt_prefix/bin");$(winpath "$portable")" \
+    bash "$root_dir/scripts/xsession.sh" ctest --test-dir "$build_dir" --output-on-failure --timeout 600
+# The game itself, from an unpacked copy of the zip, with nothing on WINEPATH.
+(cd "$scratch" && unzip -q "$zip_file")
+bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$root_dir/tests/windows/wine_play.py" \
+    "$scratch/qelo/qelo.exe" "$build_dir/wine-play"
 echo "Windows build, suites and game under Wine passed; portable zip: $zip_file"

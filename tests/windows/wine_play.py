@@ -20,8 +20,9 @@ ini = exe.with_name("qelo.ini")
 def window(name):
     """The client area of the visible window called name, as x, y, width, height."""
     ids = poll(lambda: run("xdotool", "search", "--onlyvisible", "--name", f"^{name}$").split(), f"window {name}")
-    shape = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", ids[0]).split())
-    return ids[0], tuple(int(shape[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+    # xwininfo, as xdotool counts the window manager's frame twice.
+    info = dict(line.strip().split(": ", 1) for line in run("xwininfo", "-id", ids[0]).splitlines() if ": " in line)
+    return ids[0], tuple(int(info[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
 def at(area, x, y, w=1, h=1):
