@@ -71,9 +71,12 @@ class TestDialogs : public QObject
             QCOMPARE(combo(dialog, i)->count(), (QList<int>{11, 8, 3, 6}[i]));
             QCOMPARE(combo(dialog, i)->currentIndex(), selected[i]);
             QCOMPARE(combo(dialog, i)->currentText(), QString::number(fields(Opt)[i]));
+            // Typed into the focused field, where a completer would act: "1" must stay "1", not become "10".
+            combo(dialog, i)->setFocus();
             combo(dialog, i)->lineEdit()->selectAll();
             QTest::keyClick(combo(dialog, i)->lineEdit(), Qt::Key_Delete);
             QTest::keyClicks(combo(dialog, i)->lineEdit(), typed[i]);
+            QCOMPARE(combo(dialog, i)->currentText(), typed[i]);
         }
     }
 
