@@ -82,6 +82,9 @@ private slots:
                 visible << child->objectName();
         }
         QCOMPARE(visible, QStringList{u"cmdStart"_s});
+        // A coarse timer may end a 3 s question 150 ms late or early.
+        for (const char *timer : {"timMain", "timSub"})
+            QCOMPARE(control<OneShotTimer>(timer)->timerType(), Qt::PreciseTimer);
         // The keys' font draws every symbol itself, not through a fallback.
         const QRawFont font = QRawFont::fromFont(key(0)->font());
         QCOMPARE(key(0)->font().pointSizeF(), 20.25);
