@@ -248,14 +248,29 @@ private slots:
         QVERIFY(keyboardBehindModalDialog);
     }
 
-    void tinyClientStillLaysOutEveryKey()
+    void everyClientSizeHoldsEveryKey_data()
     {
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("smallest the window allows") << QSize();
+        // Below the window's minimum, as a window manager may force it.
+        QTest::newRow("seven columns, too few rows") << QSize(200, 150);
+        QTest::newRow("no room for one key") << QSize(40, 30);
+    }
+    void everyClientSizeHoldsEveryKey()
+    {
+        QFETCH(QSize, client);
+        QWidget *area = m_window->centralWidget();
         m_window->showNormal();
-        m_window->centralWidget()->setMinimumSize(0, 0);
-        m_window->setMinimumSize(0, 0);
-        m_window->resize(40, 30);
-        QTRY_VERIFY(m_window->centralWidget()->width() < 100);
+        if (client.isValid()) {
+            area->setMinimumSize(0, 0);
+            m_window->setMinimumSize(0, 0);
+        }
+        m_window->resize(client.isValid() ? client + QSize(0, m_window->menuBar()->height()) : QSize(1, 1));
+        QTRY_COMPARE(area->size(), client.isValid() ? client : area->minimumSize());
         Opt.KigouNum = 55;
+        // Before placing: on a grid with fewer cells than keys the search for a free cell never ends.
+        const KeyLayout::Grid grid = m_window->keyGrid();
+        QVERIFY(qint64(grid.columns) * grid.rows >= KigouCount);
         showKeyboard();
         QSet<QPair<float, float>> cells;
         for (int i = 0; i < KigouCount; ++i)
