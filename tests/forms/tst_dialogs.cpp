@@ -118,9 +118,10 @@ private slots:
                                << QList<int>{10, -1, -1, -1};
         QTest::newRow("above") << QStringList{"12.5", "25", "11", "56"} << QList<double>{10, 20, 10, 55}
                                << QList<int>{0, -1, -1, 0};
-        // Counts round halves to even; "4" must not be completed to the preset "40".
+        // Counts round halves to even.
         QTest::newRow("halves") << QStringList{"0.70", "19.5", "2", "54.5"} << QList<double>{0.7, 20, 2, 54}
                                 << QList<int>{6, -1, 1, -1};
+        // "4" stays "4", not the preset "40".
         QTest::newRow("text and units") << QStringList{"abc", "2.5", "7.25s", "4"} << QList<double>{0.1, 2, 7.25, 4}
                                         << QList<int>{10, -1, -1, -1};
         QTest::newRow("beyond 16 bits") << QStringList{"4.5", "99999", "3", "-99999"} << QList<double>{4.5, 20, 3, 3}
