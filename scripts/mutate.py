@@ -61,11 +61,15 @@ FAULTS = [
     # platform/OneShotTimer
     ("timer-half", "platform/OneShotTimer.cpp", "start();\n    // Linux", "start(interval() / 2);\n    // Linux",
      "the question stays half the display time"),
+    ("coarse-timers", "platform/OneShotTimer.cpp", "timer->setTimerType(Qt::PreciseTimer);",
+     "timer->setTimerType(Qt::CoarseTimer);", "a 3 s question may stay up to 150 ms too long or too short"),
     # platform/RandomSource
     ("same-question", "platform/RandomSource.cpp", "restartFrom(m_seedProvider());", "restartFrom(1);",
      "every question is the same"),
     ("unit-range", "platform/RandomSource.cpp", "float(bits >> 8) * 0x1p-24f", "float(bits >> 7) * 0x1p-24f",
      "draws reach 2, so keys land off the grid and symbols beyond the table are drawn"),
+    ("top-rounds-up", "platform/RandomSource.cpp", "float(bits >> 8) * 0x1p-24f", "float(bits) * 0x1p-32f",
+     "a rare draw reaches 1: a symbol beyond those in play is asked, or a key lands off its grid"),
     # platform/Twips
     ("twips-scale", "platform/Twips.cpp", "std::nearbyint(twips / PerPixel)", "std::nearbyint(twips / 16)",
      "every control is smaller than designed"),
@@ -101,6 +105,8 @@ FAULTS = [
      "} while (false);", "two keys share a cell"),
     ("small-hang", "forms/main/KeyLayout.cpp", "grid.rows = (keyCount + grid.columns - 1) / grid.columns;", "",
      "the game hangs on a small window"),
+    ("rows-short", "forms/main/KeyLayout.cpp", "grid.rows = (keyCount + grid.columns - 1) / grid.columns;",
+     "grid.rows = keyCount / grid.columns;", "the game hangs at the keyboard on a narrow, low window"),
     # forms/main/frmMain
     ("right-red", "forms/main/frmMain.cpp", " = 0xFF0000;", " = 0x0000FF;", "正解 shows in red"),
     ("verdict-swap", "forms/main/frmMain.cpp", 'right ? QStringLiteral("正解") : QStringLiteral("不正解")',
@@ -113,8 +119,8 @@ FAULTS = [
      "the question flashes for a tenth of the display time"),
     ("input-kept", "forms/main/frmMain.cpp", "    lblInput->setText(QString());\n", "",
      "the last answer is still in the input line"),
-    ("key-count", "forms/main/frmMain.cpp", "const int count = boundKigouNum(Opt.KigouNum);\n    const KeyLayout",
-     "const int count = boundKigouNum(Opt.KigouNum) - 1;\n    const KeyLayout", "one symbol in play has no key"),
+    ("key-count", "forms/main/frmMain.cpp", "const int count = boundKigouNum(Opt.KigouNum);\n    const std::vector",
+     "const int count = boundKigouNum(Opt.KigouNum) - 1;\n    const std::vector", "one symbol in play has no key"),
     ("key-symbol", "forms/main/frmMain.cpp", "lblInput->text() + KigouTable[index]", "lblInput->text() + KigouTable[index + 1]",
      "a key enters its neighbour's symbol"),
     ("bs-first", "forms/main/frmMain.cpp", "text.chop(1);", "text.remove(0, 1);", "BS removes the first symbol"),
@@ -146,6 +152,8 @@ FAULTS = [
      "Esc closes the settings dialog"),
     ("silent-fail", "forms/settings/frmOpt.cpp", "    if (!saved.ok)\n        reportSaveFailure",
      "    if (false)\n        reportSaveFailure", "a failed save is passed off as success"),
+    ("typed-completed", "forms/settings/frmOpt.cpp", "    combo->setCompleter(nullptr);\n", "",
+     "typing 1 as the display time stores 10"),
     # forms/about/frmAbout
     ("about-caption", "forms/about/frmAbout.cpp", 'title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報")', 'title + QStringLiteral(" のﾊﾞｰｼﾞｮﾝ情報")',
      "About's caption has a stray space"),

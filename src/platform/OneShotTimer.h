@@ -15,6 +15,7 @@ public:
     void setInterval(int milliseconds) { m_timer.setInterval(milliseconds); }
     int interval() const { return m_timer.interval(); }
     bool isActive() const { return m_timer.isActive(); }
+    Qt::TimerType timerType() const { return m_timer.timerType(); }
     void setEnabled(bool enabled);
 
 signals:

@@ -71,9 +71,12 @@ class TestDialogs : public QObject
             QCOMPARE(combo(dialog, i)->count(), (QList<int>{11, 8, 3, 6}[i]));
             QCOMPARE(combo(dialog, i)->currentIndex(), selected[i]);
             QCOMPARE(combo(dialog, i)->currentText(), QString::number(fields(Opt)[i]));
+            // Typed into the focused field, where a completer would act: "1" must stay "1", not become "10".
+            combo(dialog, i)->setFocus();
             combo(dialog, i)->lineEdit()->selectAll();
             QTest::keyClick(combo(dialog, i)->lineEdit(), Qt::Key_Delete);
             QTest::keyClicks(combo(dialog, i)->lineEdit(), typed[i]);
+            QCOMPARE(combo(dialog, i)->currentText(), typed[i]);
         }
     }
 
@@ -115,9 +118,10 @@ private slots:
                                << QList<int>{10, -1, -1, -1};
         QTest::newRow("above") << QStringList{"12.5", "25", "11", "56"} << QList<double>{10, 20, 10, 55}
                                << QList<int>{0, -1, -1, 0};
-        // Counts round halves to even; "4" must not be completed to the preset "40".
+        // Counts round halves to even.
         QTest::newRow("halves") << QStringList{"0.70", "19.5", "2", "54.5"} << QList<double>{0.7, 20, 2, 54}
                                 << QList<int>{6, -1, 1, -1};
+        // "4" stays "4", not the preset "40".
         QTest::newRow("text and units") << QStringList{"abc", "2.5", "7.25s", "4"} << QList<double>{0.1, 2, 7.25, 4}
                                         << QList<int>{10, -1, -1, -1};
         QTest::newRow("beyond 16 bits") << QStringList{"4.5", "99999", "3", "-99999"} << QList<double>{4.5, 20, 3, 3}

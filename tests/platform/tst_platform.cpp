@@ -76,19 +76,17 @@ private slots:
 
     void drawsAreRecordedForAFixedStartAndDifferFromTheClock()
     {
+        // Compared as doubles: QCOMPARE lets floats differ by 1e-5, so a top draw rounded up to 1.0 would pass.
+        QCOMPARE(double(RandomSource::unitFromBits(std::mt19937::max())), 1.0 - 0x1p-24);
         // mt19937 and seed_seq are fully standardised, so these are exact on every platform.
         RandomSource fixed([] { return quint64(42); });
         for (float recorded : {0.826235712f, 0.466466844f, 0.361650586f, 0.755001783f})
-            QCOMPARE(fixed.draw(), recorded);
-        QCOMPARE(RandomSource::unitFromBits(0xFFFFFFFFu), 1.0f - 0x1p-24f);
+            QCOMPARE(double(fixed.draw()), double(recorded));
+        // Reseeded from the clock, at construction and again: the draws differ.
         RandomSource clock;
-        QList<float> draws[2];
-        for (QList<float> &list : draws) {
-            clock.reseed();
-            for (int i = 0; i < 4; ++i)
-                list << clock.draw();
-        }
-        QVERIFY(draws[0] != draws[1]);
+        const QList<float> first{clock.draw(), clock.draw(), clock.draw(), clock.draw()};
+        clock.reseed();
+        QVERIFY(first != QList<float>({clock.draw(), clock.draw(), clock.draw(), clock.draw()}));
     }
 
     void twipsReadBackAsSetAndSnapToPixels()

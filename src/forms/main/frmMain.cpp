@@ -229,6 +229,15 @@ void frmMain::timMain_Timer()
     VeiwKeyBorad();
 }
 
+KeyLayout::Grid frmMain::keyGrid() const
+{
+    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
+    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
+    return KeyLayout::gridWithRoomFor(
+        KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, m_frameTable.height()),
+        boundKigouNum(Opt.KigouNum));
+}
+
 void frmMain::VeiwKeyBorad()
 {
     lblInput->setText(QString());
@@ -238,9 +247,7 @@ void frmMain::VeiwKeyBorad()
     const double top = m_frameTable.height();
 
     const int count = boundKigouNum(Opt.KigouNum);
-    const KeyLayout::Grid grid = KeyLayout::gridWithRoomFor(
-        KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, top), count);
-    const std::vector<KeyLayout::Cell> cells = KeyLayout::placeKeys(grid, count, m_random);
+    const std::vector<KeyLayout::Cell> cells = KeyLayout::placeKeys(keyGrid(), count, m_random);
 
     for (int i = 0; i < count; ++i) {
         m_lblKey[i].setTop(float(double(keyHeight * cells[i].row) + top));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyLayout.h"
 #include "modules/mdlUser.h"
 #include "platform/RandomSource.h"
 #include "platform/Twips.h"
@@ -29,6 +30,8 @@ public:
 
     double ScaleWidth() const;
     double ScaleHeight() const;
+    // The cells the keys in play are placed on at the current client size; never fewer than the keys.
+    KeyLayout::Grid keyGrid() const;
 
     RandomSource &randomSource() { return m_random; }
     const TwipsGeometry &lblDataGeometry() const { return m_lblData; }
