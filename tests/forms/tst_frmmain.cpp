@@ -261,7 +261,8 @@ private slots:
             m_window->setMinimumSize(0, 0);
         }
         m_window->resize(client.isValid() ? client + QSize(0, m_window->menuBar()->height()) : QSize(1, 1));
-        QTRY_COMPARE(m_window->centralWidget()->size(), client.isValid() ? client : m_window->centralWidget()->minimumSize());
+        QTRY_COMPARE(m_window->centralWidget()->size(),
+                     client.isValid() ? client : m_window->centralWidget()->minimumSize());
         Opt.KigouNum = 55;
         // Before placing: on a grid with fewer cells than keys the search for a free cell never ends.
         const KeyLayout::Grid grid = m_window->keyGrid();
