@@ -69,13 +69,20 @@ zip_file="$build_dir/qelo-$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' 
 # A new Wine prefix for each run, as a new Windows user; Wine finds the DLLs the suites need on WINEPATH, as
 # Windows would on PATH.
 scratch="$(mktemp -d)"
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+trap 'wineserver -k 2>/dev/null || true; chattr -i "$scratch/locked" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
 export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine hands a program the QT_ variables only by the names WINEQT_...: so the suites run on Qt's Windows platform
 # plug-in, in real windows on the X display, and print their results instead of sending them to the debugger.
 export WINEQT_FORCE_STDERR_LOGGING=1
 wineboot --init 2>/dev/null && wineserver -w
+# A folder that refuses new files, root included, holding a file that takes its new bytes in place.
+mkdir "$scratch/locked" && touch "$scratch/locked/file"
+if chattr +i "$scratch/locked" 2>/dev/null; then
+    export QELO_LOCKED_FOLDER="$(winpath "$scratch/locked")"
+else
+    echo "No folder that refuses new files here (chattr +i): its rows are skipped"
+fi
 WINEPATH="$(winpath "$qt_prefix/bin");$(winpath "$portable")" \
     bash "$root_dir/scripts/xsession.sh" ctest --test-dir "$build_dir" --output-on-failure --timeout 600
 # The game itself, from an unpacked copy of the zip, with nothing on WINEPATH.

@@ -153,9 +153,9 @@ private slots:
         QTest::newRow("symbolic link") << u"link"_s << true << QByteArray("abc3456789");
         QTest::newRow("FIFO") << u"fifo"_s << false << QByteArray("<a FIFO is never opened>");
         QTest::newRow("disk full") << u"full"_s << true << QByteArray("0123456789");
+#endif
         QTest::newRow("file in a folder refusing new files") << u"locked/file"_s << true << QByteArray("abc3456789");
         QTest::newRow("new file there") << u"locked/missing"_s << false << QByteArray("<unreadable>");
-#endif
     }
     void filesAreReadAndWrittenOnlyWhenSafe()
     {
@@ -163,10 +163,21 @@ private slots:
         QFETCH(bool, readable);
         QFETCH(QByteArray, after);
         QTemporaryDir dir;
-        const QString path = dir.filePath(entry);
-        QVERIFY(QDir(dir.path()).mkpath(u"folder"_s) && QDir(dir.path()).mkpath(u"locked"_s));
-        for (const QString &name : {u"file"_s, u"full"_s, u"locked/file"_s}) {
-            QFile file(dir.filePath(name));
+#ifdef Q_OS_WIN
+        // Wine cannot make a folder refuse new files; scripts/windows.sh hands over one that does.
+        const QString locked = qEnvironmentVariable("QELO_LOCKED_FOLDER");
+        if (entry.startsWith(u"locked") && locked.isEmpty())
+            QSKIP("QELO_LOCKED_FOLDER names no folder that refuses new files");
+#else
+        const QString locked = dir.filePath(u"locked"_s);
+#endif
+        const QString path = entry.startsWith(u"locked/") ? locked + entry.mid(6) : dir.filePath(entry);
+        QVERIFY(QDir(dir.path()).mkpath(u"folder"_s) && (locked.isEmpty() || QDir().mkpath(locked)));
+        QStringList prepared{dir.filePath(u"file"_s), dir.filePath(u"full"_s)};
+        if (!locked.isEmpty())
+            prepared << locked + u"/file"_s;
+        for (const QString &name : prepared) {
+            QFile file(name);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
         }
 #ifdef Q_OS_UNIX
@@ -175,9 +186,9 @@ private slots:
         // A folder that refuses new files, holding a file anyone may write. Root ignores the bits,
         // so it is checked with an ordinary user's file-system identity.
         chmod(qPrintable(dir.path()), 0755);
-        chmod(qPrintable(dir.filePath(u"locked"_s)), 0555);
-        chmod(qPrintable(dir.filePath(u"locked/file"_s)), 0666);
-        const auto unlock = qScopeGuard([&] { chmod(qPrintable(dir.filePath(u"locked"_s)), 0755); });
+        chmod(qPrintable(locked), 0555);
+        chmod(qPrintable(locked + u"/file"_s), 0666);
+        const auto unlock = qScopeGuard([&] { chmod(qPrintable(locked), 0755); });
         const bool asUser = entry.startsWith(u"locked") && geteuid() == 0;
 #ifdef Q_OS_LINUX
         const auto identity = qScopeGuard([asUser] { if (asUser) setfsuid(0); });
@@ -208,7 +219,8 @@ private slots:
         if (entry != u"fifo")
             QCOMPARE(readAll(path), after);
         // Nothing left behind: no temporary file, no file created where the write failed.
-        QCOMPARE(QDir(dir.filePath(u"locked"_s)).entryList(QDir::Files), QStringList{u"file"_s});
+        if (!locked.isEmpty())
+            QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList{u"file"_s});
     }
 };
 
