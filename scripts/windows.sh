@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds qelo for 64-bit Windows with MinGW-w64, runs every QtTest suite and one game under Wine, and leaves a
 # portable zip (qelo.exe with the Qt and MinGW run-time DLLs) in the build folder; exits non-zero on any failure.
-# Qt for MinGW-w64 is built once from Debian's qt6-base source (about 45 minutes on two cores) into the cache.
+# Qt for MinGW-w64 is built once from Debian's qt6-base source (about 25 minutes on two cores) into the cache.
 # QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WINDOWS_DIR the build folder (build-windows/).
 # --if-cached: only when that Qt is already built; otherwise say so and succeed.
 set -euo pipefail
@@ -17,14 +17,15 @@ if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmak
 fi
 
 # The host's Qt of the same version provides moc, rcc and uic; Wine runs the programs; the rest plays the game.
-install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils "${build_packages[@]}" "${session_packages[@]}"
+install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils \
+    "${build_packages[@]}" "${session_packages[@]}"
 
 build_qt() {
     local lists="$cache_dir/apt" work="$cache_dir/qt-work"
     # A private source list, so that the system's apt set-up stays as it is.
     mkdir -p "$lists/lists/partial" "$work"
-    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-        >"$lists/sources.list"
+    local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    echo "deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main" >"$lists/sources.list"
     local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
         -o Dir::State::Lists="$lists/lists")
     "${apt[@]}" update
@@ -45,7 +46,7 @@ build_qt() {
 if [ -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     echo "Qt for MinGW-w64 from the cache: $qt_prefix"
 else
-    echo "Building Qt for MinGW-w64 into $qt_prefix (once; about 45 minutes on two cores)"
+    echo "Building Qt for MinGW-w64 into $qt_prefix (once; about 25 minutes on two cores)"
     build_qt
 fi
 
@@ -63,7 +64,8 @@ portable="$build_dir/qelo"
 rm -rf "$portable" && mv "$stage/bin" "$portable" && cp "$root_dir/LICENSE" "$root_dir/README.md" "$portable/"
 # Without their debugging symbols the libraries take half the room.
 x86_64-w64-mingw32-strip --strip-unneeded "$portable"/*.exe "$portable"/*.dll "$portable"/*/*.dll
-zip_file="$build_dir/qelo-$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")-windows-x64.zip"
+version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
+zip_file="$build_dir/qelo-$version-windows-x64.zip"
 (cd "$build_dir" && zip -qr "$zip_file" qelo)
 
 # A new Wine prefix for each run, as a new Windows user; Wine finds the DLLs the suites need on WINEPATH, as
