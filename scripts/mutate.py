@@ -92,8 +92,11 @@ FAULTS = [
      "a NaN time in the file stops the game"),
     ("load-unbounded", "modules/mdlUser.cpp", "    Opt = boundOpt(Opt);\n", "",
      "a hostile settings file is used unbounded"),
-    ("no-per-user", "modules/mdlUser.cpp", "    QDir().mkpath(QFileInfo(files.perUser).absolutePath());\n    const Files::WriteResult perUser = SaveOpt(files.perUser);",
-     "    const Files::WriteResult perUser = beside;", "a system-wide install loses every setting"),
+    ("no-per-user", "modules/mdlUser.cpp", "beside.error};\n    return writePerUser(files.perUser);",
+     "beside.error};\n    return {beside.ok, files.besideProgram, beside.error};",
+     "a system-wide install loses every setting"),
+    ("package-beside", "modules/mdlUser.cpp", "    return {QString(), perUser};", "    return {AppInfo::executableFolder() + name, perUser};",
+     "the Debian package writes qelo.ini under /usr when root plays, and shadows every player's settings"),
     ("ini-name", "modules/mdlUser.cpp", 'QStringLiteral("qelo.ini")', 'QStringLiteral("qelo.cfg")',
      "the settings file has the wrong name"),
     # forms/main/Fonts
