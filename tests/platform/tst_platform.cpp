@@ -28,6 +28,7 @@
 #endif
 
 using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray readAll(const QString &path)
