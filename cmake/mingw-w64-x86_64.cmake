@@ -1,4 +1,4 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (the POSIX thread model, which std::thread needs).
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64, in the POSIX thread model that Qt 6 needs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -20,6 +20,7 @@ mkdir -p "$cache_dir"
 
 if [ ! -s "$root_tar" ]; then
     echo "Bootstrapping Debian 13 into $root_tar"
+    rm -f "$root_tar.part"
     mmdebstrap --variant=minbase --format=tar --include=ca-certificates --components=main \
         "$suite" "$root_tar.part" "$mirror" "deb $mirror $suite-updates main"
     mv "$root_tar.part" "$root_tar"
@@ -41,9 +42,9 @@ chmod +x "$root/usr/sbin/policy-rc.d"
 # The tree as it stands, without build folders, at the same place a fresh clone would have it.
 mkdir -p "$root/root/qelo"
 git -C "$root_dir" ls-files -z --cached --others --exclude-standard |
-    (cd "$root_dir" && xargs -0 tar --ignore-failed-read -cf - --) | tar -xf - -C "$root/root/qelo"
+    tar -C "$root_dir" --null --ignore-failed-read -T - -cf - | tar -xf - -C "$root/root/qelo"
 
-unshare --mount --pid --fork --propagation private /bin/bash -euo pipefail -c '
+unshare --mount --pid --fork --kill-child --propagation private /bin/bash -euo pipefail -c '
     root="$1"
     mount --rbind /dev "$root/dev"
     mount -t proc proc "$root/proc"

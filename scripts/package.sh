@@ -6,13 +6,14 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_missing "${build_packages[@]}" dpkg-dev file
 build_dir="${QELO_PACKAGE_DIR:-$root_dir/build-package}"
-# Emptied only when it is a build folder: the variable may name something else by mistake.
-if [ -e "$build_dir" ] && [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    echo "package.sh: $build_dir exists and is not a CMake build folder" >&2
+# Emptied only when it is a package's build folder: the variable may name another folder by mistake.
+if [ -e "$build_dir" ] && ! grep -qx 'QELO_PER_USER_SETTINGS:BOOL=ON' "$build_dir/CMakeCache.txt" 2>/dev/null; then
+    echo "package.sh: $build_dir exists and is not a folder package.sh made" >&2
     exit 1
 fi
 rm -rf "$build_dir"
 build -DBUILD_TESTING=OFF -DQELO_BENCH=OFF -DQELO_PER_USER_SETTINGS=ON "$@" >&2
 # The cpack of the CMake that configured the folder.
-(cd "$build_dir" && "$(dirname "$(command -v cmake)")/cpack" -G DEB >&2)
+cpack="$(dirname "$(sed -n 's/^CMAKE_COMMAND:INTERNAL=//p' "$build_dir/CMakeCache.txt")")/cpack"
+(cd "$build_dir" && "$cpack" -G DEB >&2)
 ls "$build_dir"/qelo_*_*.deb

@@ -9,25 +9,35 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 cache_dir="${QELO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/qelo}"
 qt_prefix="$cache_dir/qt-6.4.2-mingw"
-build_dir="${QELO_WINDOWS_DIR:-$root_dir/build-windows}"
+build_dir="$(realpath -m "${QELO_WINDOWS_DIR:-$root_dir/build-windows}")"
 toolchain="$root_dir/cmake/mingw-w64-x86_64.cmake"
 if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     echo "SKIPPED the Windows check: no Qt for MinGW-w64 in $qt_prefix (bash scripts/windows.sh builds it once)"
     exit 0
 fi
 
+# Parts of it are emptied on every run: it must be a build folder, or none yet.
+if [ -e "$build_dir" ] && [ ! -f "$build_dir/CMakeCache.txt" ]; then
+    echo "windows.sh: $build_dir exists and is not a CMake build folder" >&2
+    exit 1
+fi
+
 # The host's Qt of the same version provides moc, rcc and uic; Wine runs the programs; the rest plays the game.
 install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils \
     "${build_packages[@]}" "${session_packages[@]}"
+if [[ $(dpkg-query -W -f='${Version}' qt6-base-dev) != 6.4.2* ]]; then
+    echo "windows.sh: the host's Qt must be 6.4.2, as on Debian 12, to build Qt 6.4.2 for MinGW-w64" >&2
+    exit 1
+fi
 
 build_qt() {
     local lists="$cache_dir/apt" work="$cache_dir/qt-work"
     # A private source list, so that the system's apt set-up stays as it is.
-    mkdir -p "$lists/lists/partial" "$work"
+    mkdir -p "$lists/lists/partial" "$lists/cache/archives/partial" "$work"
     local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
     echo "deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main" >"$lists/sources.list"
     local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
-        -o Dir::State::Lists="$lists/lists")
+        -o Dir::State::Lists="$lists/lists" -o Dir::Cache="$lists/cache")
     "${apt[@]}" update
     (cd "$work" && "${apt[@]}" source --download-only qt6-base)
     rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
@@ -70,7 +80,7 @@ zip_file="$build_dir/qelo-$version-windows-x64.zip"
 
 # A new Wine prefix for each run, as a new Windows user; Wine finds the DLLs the suites need on WINEPATH, as
 # Windows would on PATH.
-scratch="$(mktemp -d)"
+scratch="$(mktemp -d "$build_dir/wine.XXXXXX")"
 trap 'wineserver -k 2>/dev/null || true; chattr -i "$scratch/locked" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
 export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -78,7 +88,8 @@ export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtm
 # plug-in, in real windows on the X display, and print their results instead of sending them to the debugger.
 export WINEQT_FORCE_STDERR_LOGGING=1
 wineboot --init 2>/dev/null && wineserver -w
-# A folder that refuses new files, root included, holding a file that takes its new bytes in place.
+# A folder that refuses new files, root included, holding a file that takes its new bytes in place; making one
+# takes root and a file system that keeps the immutable flag.
 mkdir "$scratch/locked" && touch "$scratch/locked/file"
 if chattr +i "$scratch/locked" 2>/dev/null; then
     export QELO_LOCKED_FOLDER="$(winpath "$scratch/locked")"

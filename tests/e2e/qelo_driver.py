@@ -6,8 +6,8 @@ from gi.repository import Atspi, GLib
 
 # Roles by their constants: their names differ between at-spi2-core releases ("push button" became "button").
 BUTTON = getattr(Atspi.Role, "BUTTON", None) or Atspi.Role.PUSH_BUTTON
-COMBO_BOX, DIALOG, FILLER, FRAME, LABEL, MENU_ITEM, PANEL = (getattr(Atspi.Role, name) for name in
-                                                              "COMBO_BOX DIALOG FILLER FRAME LABEL MENU_ITEM PANEL".split())
+COMBO_BOX, DIALOG, FILLER, FRAME, LABEL, MENU_ITEM, PANEL = (
+    getattr(Atspi.Role, name) for name in "COMBO_BOX DIALOG FILLER FRAME LABEL MENU_ITEM PANEL".split())
 
 
 def poll(probe, what, timeout=30.0):

@@ -17,10 +17,11 @@ lintian --fail-on error,warning --suppress-tags no-manual-page "$deb" || fail "l
 # Qt loads these plug-ins at run time, so dpkg-shlibdeps cannot find their packages: those that own them here.
 depends="$(dpkg-deb -f "$deb" Depends)"
 for plugin in platforms/libqxcb.so imageformats/libqsvg.so iconengines/libqsvgicon.so; do
-    owner="$(dpkg-query -S "*/qt6/plugins/$plugin" | cut -d: -f1)"
+    owner="$(dpkg-query -S "*/qt6/plugins/$plugin" | head -n 1 | cut -d: -f1)" || fail "no package holds $plugin"
     grep -qE "(^|, )$owner( |,|$)" <<<"$depends" || fail "Depends lacks $owner, which holds $plugin: $depends"
 done
 [[ $depends == *"fonts-ipafont-gothic"* ]] || fail "Depends lacks the Japanese font: $depends"
+[[ $depends == *"libqt6widgets6 ("* ]] || fail "Depends lacks what dpkg-shlibdeps finds: $depends"
 
 dpkg-deb -x "$deb" "$work/root"
 desktop="$(echo "$work/root"/usr/share/applications/*.desktop)"

@@ -29,7 +29,10 @@ def step(shot, probe, what):
 
 def menu_items(area):
     """The menu bar's captions, left to right, as runs of dark columns at least 8 pixels apart."""
-    dark = [x for x in range(400) if colour_count(at(area, x, 3, 1, MENU - 6), BLACK)]
+    strip = at(area, 0, 3, 400, MENU - 6)
+    raw = subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*strip), "+repage", "-depth",
+                          "8", "gray:-"], check=True, capture_output=True).stdout
+    dark = [x for x in range(400) if any(raw[y * 400 + x] < 60 for y in range(MENU - 6))]
     starts = [x for i, x in enumerate(dark) if i == 0 or x - dark[i - 1] > 8]
     ends = [x for i, x in enumerate(dark) if i == len(dark) - 1 or dark[i + 1] - x > 8]
     return [at(area, a, 3, b - a + 1, MENU - 6) for a, b in zip(starts, ends)]
