@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds qelo for 64-bit Windows with MinGW-w64, runs every QtTest suite and one game under Wine, and leaves a
 # portable zip (qelo.exe with the Qt and MinGW run-time DLLs) in the build folder; exits non-zero on any failure.
-# Qt for MinGW-w64 is built once from Debian's qt6-base source (about 25 minutes on two cores) into the cache.
+# Qt for MinGW-w64 is built once from Debian's qt6-base source (about 15 minutes on two cores) into the cache.
 # QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WINDOWS_DIR the build folder (build-windows/).
 # --if-cached: only when that Qt is already built; otherwise say so and succeed.
 set -euo pipefail
@@ -56,7 +56,7 @@ build_qt() {
 if [ -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     echo "Qt for MinGW-w64 from the cache: $qt_prefix"
 else
-    echo "Building Qt for MinGW-w64 into $qt_prefix (once; about 25 minutes on two cores)"
+    echo "Building Qt for MinGW-w64 into $qt_prefix (once; about 15 minutes on two cores)"
     build_qt
 fi
 
