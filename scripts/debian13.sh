@@ -14,7 +14,6 @@ install_missing mmdebstrap debian-archive-keyring
 
 suite=trixie
 mirror="${QELO_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
-cache_dir="${QELO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/qelo}"
 root_tar="$cache_dir/debian13-root.tar"
 mkdir -p "$cache_dir"
 

@@ -5,6 +5,8 @@ set -euo pipefail
 
 root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${QELO_BUILD_DIR:-$root_dir/build}"
+# What is built once and kept between runs: the Debian 13 root, Qt for MinGW-w64.
+cache_dir="${QELO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/qelo}"
 
 # Building and playing: the compiler, CMake and Qt, and what qelo loads at run time (Qt's X11 platform plugin,
 # its SVG plug-ins, which render the window icon at build time and outside X11, a Japanese font for the symbols

@@ -7,11 +7,11 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-cache_dir="${QELO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/qelo}"
 qt_prefix="$cache_dir/qt-6.4.2-mingw"
+qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
 build_dir="$(realpath -m "${QELO_WINDOWS_DIR:-$root_dir/build-windows}")"
 toolchain="$root_dir/cmake/mingw-w64-x86_64.cmake"
-if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_built" ]; then
     echo "SKIPPED the Windows check: no Qt for MinGW-w64 in $qt_prefix (bash scripts/windows.sh builds it once)"
     exit 0
 fi
@@ -53,7 +53,7 @@ build_qt() {
     cmake --install "$work/build"
     rm -rf "$work"
 }
-if [ -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+if [ -f "$qt_built" ]; then
     echo "Qt for MinGW-w64 from the cache: $qt_prefix"
 else
     echo "Building Qt for MinGW-w64 into $qt_prefix (once; about 15 minutes on two cores)"

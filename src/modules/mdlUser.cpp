@@ -116,10 +116,10 @@ QString settingsFileToRead(const SettingsFiles &files)
 
 SaveResult SaveSettings(const SettingsFiles &files)
 {
-    if (files.besideProgram.isEmpty() && files.perUser.isEmpty())
-        return {false, QString(), QStringLiteral("no home folder")};
-    if (files.besideProgram.isEmpty())
-        return writePerUser(files.perUser);
+    if (files.besideProgram.isEmpty()) {
+        return files.perUser.isEmpty() ? SaveResult{false, QString(), QStringLiteral("no home folder")}
+                                       : writePerUser(files.perUser);
+    }
     const Files::WriteResult beside = SaveOpt(files.besideProgram);
     // Decided by trying: root, ACLs and read-only mounts make permission bits say little. A failed write
     // leaves anything that was there in place, so an entry now means the file's home is there.
