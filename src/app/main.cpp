@@ -1,4 +1,7 @@
+#include "forms/main/Fonts.h"
 #include "forms/main/frmMain.h"
+#include "modules/mdlUser.h"
+#include "platform/Page.h"
 
 #include <QApplication>
 #include <QImageReader>
@@ -37,7 +40,12 @@ int main(int argc, char *argv[])
     if (const QIcon icon = windowIcon(); !icon.isNull())
         QApplication::setWindowIcon(icon);
 
+    Fonts::registerBuiltInFonts();
+    // A web page starts with no files: the settings come back from the browser's storage before they are read.
+    Files::restoreKept(mdlUser::settingsFiles().perUser);
+
     frmMain window;
     window.show();
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { Page::programEnded(0); });
     return app.exec();
 }

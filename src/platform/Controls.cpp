@@ -4,6 +4,7 @@
 #include "FittingLabel.h"
 #include "Twips.h"
 
+#include <QDialog>
 #include <QWidget>
 
 namespace Controls {
@@ -13,6 +14,17 @@ void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight)
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint);
     dialog->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));
+}
+
+void showModal(QDialog *dialog)
+{
+#ifdef Q_OS_WASM
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+#else
+    dialog->exec();
+    delete dialog;
+#endif
 }
 
 void place(QWidget *control, float left, float top, float width, float height)

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 class FittingLabel;
+class QDialog;
 class QWidget;
 
 // Helpers for building forms from their design values.
@@ -18,6 +19,10 @@ void place(QWidget *control, float left, float top, float width, float height);
 // Colours given as 0x00BBGGRR.
 void setForeColor(QWidget *control, quint32 bgr);
 void setBackColor(QWidget *control, quint32 bgr);
+
+// Shows a dialog modal to its window, then deletes it. A web page has no nested event loop: there the call
+// returns at once and the dialog deletes itself when closed.
+void showModal(QDialog *dialog);
 
 // A label as forms draw them: text from the top-left corner, drawn whole.
 FittingLabel *createLabel(const char *name, const QString &caption, QWidget *parent);

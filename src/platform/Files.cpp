@@ -2,10 +2,38 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+#ifdef Q_OS_WASM
+#include <emscripten.h>
+
+EM_JS_DEPS(qeloFiles, "$UTF8ToString,$stringToNewUTF8");
+
+// Returns null when stored, else the browser's reason (storage full, refused, or off); the caller frees it.
+EM_JS(char *, keepInBrowserStorage, (const char *key, const char *base64), {
+    try {
+        localStorage.setItem(UTF8ToString(key), UTF8ToString(base64));
+        return 0;
+    } catch (error) {
+        return stringToNewUTF8(String(error && error.name ? error.name + ": " + error.message : error));
+    }
+});
+
+// Returns null when nothing is kept or the storage cannot be read; the caller frees it.
+EM_JS(char *, keptInBrowserStorage, (const char *key), {
+    try {
+        const value = localStorage.getItem(UTF8ToString(key));
+        return value === null ? 0 : stringToNewUTF8(value);
+    } catch (error) {
+        return 0;
+    }
+});
+#endif
 
 namespace {
 
@@ -91,7 +119,29 @@ WriteResult writeHead(const QString &path, const QByteArray &head)
     }
     if (!file.commit())
         return {false, writeError(file)};
+#ifdef Q_OS_WASM
+    if (char *refused = keepInBrowserStorage(path.toUtf8().constData(), content.toBase64().constData())) {
+        const QString reason = QString::fromUtf8(refused);
+        std::free(refused);
+        return {false, reason};
+    }
+#endif
     return {true, {}};
+}
+
+void restoreKept([[maybe_unused]] const QString &path)
+{
+#ifdef Q_OS_WASM
+    char *kept = path.isEmpty() ? nullptr : keptInBrowserStorage(path.toUtf8().constData());
+    if (!kept)
+        return;
+    const QByteArray content = QByteArray::fromBase64(kept);
+    std::free(kept);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+#endif
 }
 
 } // namespace Files

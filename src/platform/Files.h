@@ -28,4 +28,9 @@ std::optional<QByteArray> readHead(const QString &path, qint64 byteCount);
 // refuses new files is an existing file written in place, and a failure there can leave it partly written.
 WriteResult writeHead(const QString &path, const QByteArray &head);
 
+// A web page's files live in memory until the page is left: there writeHead() also keeps the file in the
+// browser's storage, and a save the browser refuses fails; restoreKept() brings the file back on the next visit.
+// Elsewhere restoreKept() does nothing.
+void restoreKept(const QString &path);
+
 } // namespace Files

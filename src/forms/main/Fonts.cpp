@@ -1,5 +1,6 @@
 #include "Fonts.h"
 
+#include <QDirIterator>
 #include <QFontDatabase>
 #include <QStringList>
 
@@ -34,6 +35,16 @@ QStringList installedCandidates()
 }
 
 } // namespace
+
+void registerBuiltInFonts()
+{
+    QDirIterator fonts(QStringLiteral(":/fonts"), QDir::Files);
+    while (fonts.hasNext()) {
+        const QString font = fonts.next();
+        if (QFontDatabase::addApplicationFont(font) < 0)
+            qWarning("Could not load the built-in font %s", qUtf8Printable(font));
+    }
+}
 
 QFont designFont(qreal pointSize)
 {

@@ -10,4 +10,7 @@ inline constexpr qreal SymbolPointSize = 20.25;
 
 QFont designFont(qreal pointSize);
 
+// Registers the fonts built into the program (a web page has no system fonts); call before designFont().
+void registerBuiltInFonts();
+
 } // namespace Fonts

@@ -320,14 +320,12 @@ void frmMain::mnuEnd_Click()
 
 void frmMain::mnuOpt_Click()
 {
-    frmOpt dialog(this);
-    dialog.exec();
+    Controls::showModal(new frmOpt(this));
 }
 
 void frmMain::mnuAbout_Click()
 {
-    frmAbout dialog(this);
-    dialog.exec();
+    Controls::showModal(new frmAbout(this));
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

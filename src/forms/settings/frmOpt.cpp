@@ -198,8 +198,8 @@ void frmOpt::keyPressEvent(QKeyEvent *event)
 void frmOpt::reportSaveFailure(const QString &path, const QString &reason)
 {
     // The dialog is closed by now; the message belongs to the window that opened it.
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("設定"), saveFailedText(path, reason), QMessageBox::Ok,
-                    parentWidget());
-    box.setObjectName(QStringLiteral("saveFailedMessage"));
-    box.exec();
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("設定"), saveFailedText(path, reason),
+                                QMessageBox::Ok, parentWidget());
+    box->setObjectName(QStringLiteral("saveFailedMessage"));
+    Controls::showModal(box);
 }

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Builds qelo for the browser with Qt for WebAssembly and plays it in headless Chromium; leaves the page in
+# build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure. Debian 12's emscripten is
+# too old for Qt 6, so all of it runs in a Debian 13 root (as debian13.sh makes), with Debian's emscripten,
+# Chromium and Qt source. Qt is built once (about 16 minutes on two cores) into the cache, and so is the root with
+# its packages. Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WEB_DIR the output.
+# --if-cached: only when that Qt is already built; otherwise say so and succeed.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
+
+qt_version=6.8.2
+qt_prefix="$cache_dir/qt-$qt_version-wasm"
+qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
+# Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
+emsdk=/root/emsdk
+
+build_qt() {
+    local work="$cache_dir/qt-wasm-work" lists=/root/apt-sources
+    mkdir -p "$lists/lists/partial" "$work"
+    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main" \
+        >"$lists/sources.list"
+    local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
+        -o Dir::State::Lists="$lists/lists")
+    "${apt[@]}" update
+    (cd "$work" && "${apt[@]}" source --download-only "qt6-base=$qt_version*")
+    rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
+    tar -xf "$work"/qt6-base_*.orig.tar.xz -C "$work/src" --strip-components=1
+    # Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is.
+    (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
+        -static -release -no-feature-thread -nomake examples -nomake tests -nomake benchmarks \
+        -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport \
+        -no-feature-concurrent -no-feature-xml \
+        -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+    nice cmake --build "$work/build" --parallel
+    cmake --install "$work/build"
+    rm -rf "$work"
+}
+
+# The characters the page can draw: what the program's sources hold, ASCII and its full-width forms, kana.
+cut_font() {
+    python3 - "$root_dir/src" "$1" <<'EOF'
+import pathlib, subprocess, sys
+chars = {c for p in pathlib.Path(sys.argv[1]).rglob("*.cpp") for c in p.read_text(encoding="utf-8") if ord(c) > 127}
+ranges = [(0x20, 0x7E), (0x3000, 0x3000), (0x3041, 0x3096), (0x30A1, 0x30FC), (0xFF01, 0xFF9F)]
+chars |= {chr(c) for low, high in ranges for c in range(low, high + 1)}
+subprocess.run(["pyftsubset", "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", "--font-number=0",
+                "--text=" + "".join(sorted(chars)), "--no-hinting", "--output-file=" + sys.argv[2]], check=True)
+EOF
+}
+
+inside() {
+    mkdir -p "$emsdk/upstream"
+    ln -sfn /usr/share/emscripten "$emsdk/upstream/emscripten"
+    echo "EMSCRIPTEN_ROOT = emsdk_path + '/upstream/emscripten'" >"$emsdk/.emscripten"
+    export EMSDK="$emsdk"
+    local started=$SECONDS
+    if [ -f "$qt_built" ]; then
+        echo "Qt for WebAssembly from the cache: $qt_prefix"
+    else
+        echo "Building Qt for WebAssembly into $qt_prefix (once; about 16 minutes on two cores)"
+        build_qt
+        echo "Qt for WebAssembly built in $((SECONDS - started)) s"
+    fi
+
+    local out="$root_dir/build-web" build="$root_dir/build-web/build"
+    started=$SECONDS
+    mkdir -p "$build"
+    # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
+    cut_font "$build/NotoSansCJKjp-Regular-qelo.otf"
+    "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF -DQELO_PER_USER_SETTINGS=ON -DBUILD_TESTING=OFF \
+        -DQELO_BUILTIN_FONT="$build/NotoSansCJKjp-Regular-qelo.otf" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+    cmake --build "$build" --parallel
+    echo "Game built for the browser in $((SECONDS - started)) s"
+
+    local site="$out/site"
+    rm -rf "$site" "$out"/qelo-*-web.zip && mkdir -p "$site"
+    cp "$build/src/qelo.js" "$build/src/qelo.wasm" "$build/src/qtloader.js" "$site/"
+    cp "$root_dir/packaging/web/index.html" "$site/index.html"
+    cp "$root_dir/LICENSE" "$site/LICENSE.txt"
+    { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
+      echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$site/LICENSE-font.txt"
+    # Static hosts that serve precompressed files pick these up.
+    local file
+    for file in "$site"/*.wasm "$site"/*.js "$site"/*.html; do
+        brotli -q 11 -k "$file"
+        gzip -9 -k -n "$file"
+    done
+    echo "qelo.wasm: $(stat -c %s "$site/qelo.wasm") bytes raw, $(stat -c %s "$site/qelo.wasm.br") brotli," \
+        "$(stat -c %s "$site/qelo.wasm.gz") gzip"
+
+    started=$SECONDS
+    python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
+    echo "Played in headless Chromium in $((SECONDS - started)) s"
+
+    local version
+    version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
+    (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
+        zip -qr "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
+    echo "Browser build passed: $out/site, $out/qelo-$version-web.zip"
+}
+
+if [ "${1:-}" = --inside ]; then
+    inside
+    exit
+fi
+
+if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_built" ]; then
+    echo "SKIPPED the browser build: no Qt for WebAssembly in $qt_prefix (bash scripts/web.sh builds it once)"
+    exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+    echo "web.sh: needs root (for mmdebstrap, unshare and chroot)" >&2
+    exit 1
+fi
+out="$(realpath -m "${QELO_WEB_DIR:-$root_dir/build-web}")"
+# Its site and zip are replaced on every run: it must be web.sh's own folder, or none yet.
+if [ -e "$out" ] && [ ! -f "$out/.qelo-web" ]; then
+    echo "web.sh: $out exists and is not a folder web.sh made" >&2
+    exit 1
+fi
+mkdir -p "$out" && touch "$out/.qelo-web"
+
+# The root with what the build and the play test need, made once and kept as a tarball named by its packages.
+web_packages=(emscripten g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools xz-utils
+    fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket)
+web_tar="$cache_dir/debian13-web-$(printf '%s\n' "${web_packages[@]}" | md5sum | cut -c1-12).tar"
+work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
+trap 'rm -rf --one-file-system "$work"' EXIT
+if [ ! -s "$web_tar" ]; then
+    echo "Preparing a Debian 13 root for the browser build in $web_tar"
+    debian13_unpack "$(debian13_root_tar)" "$work/base"
+    debian13_run "$work/base" "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends ${web_packages[*]} >/dev/null && apt-get clean"
+    rm -f "$cache_dir"/debian13-web-*.tar
+    tar -C "$work/base" --exclude=./root/qelo -cf "$web_tar.part" . && mv "$web_tar.part" "$web_tar"
+    rm -rf --one-file-system "$work/base"
+else
+    echo "Debian 13 root for the browser build from the cache: $web_tar"
+fi
+debian13_unpack "$web_tar" "$work/root"
+debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
+    "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"
