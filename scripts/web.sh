@@ -100,6 +100,29 @@ inside() {
     echo "Browser build passed: $out/site, $out/qelo-$version-web.zip"
 }
 
+# Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
+# from the minimal root first when there is none.
+web_root_tar() {
+    local packages=(emscripten g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools xz-utils
+        fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket python3-pil)
+    local tarball="$cache_dir/debian13-web-$(printf '%s\n' "${packages[@]}" | md5sum | cut -c1-12).tar"
+    if [ ! -s "$tarball" ]; then
+        echo "Preparing a Debian 13 root for the browser build in $tarball" >&2
+        local base
+        base="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web-root.XXXXXX")"
+        debian13_unpack "$(debian13_root_tar)" "$base"
+        debian13_run "$base" "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+            --no-install-recommends ${packages[*]} >/dev/null && apt-get clean" >&2
+        rm -f "$cache_dir"/debian13-web-*.tar
+        tar -C "$base" --exclude=./root/qelo -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
+        rm -rf --one-file-system "$base"
+    else
+        echo "Debian 13 root for the browser build from the cache: $tarball" >&2
+    fi
+    echo "$tarball"
+}
+
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 if [ "${1:-}" = --inside ]; then
     inside
     exit
@@ -121,23 +144,9 @@ if [ -e "$out" ] && [ ! -f "$out/.qelo-web" ]; then
 fi
 mkdir -p "$out" && touch "$out/.qelo-web"
 
-# The root with what the build and the play test need, made once and kept as a tarball named by its packages.
-web_packages=(emscripten g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools xz-utils
-    fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket)
-web_tar="$cache_dir/debian13-web-$(printf '%s\n' "${web_packages[@]}" | md5sum | cut -c1-12).tar"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
-if [ ! -s "$web_tar" ]; then
-    echo "Preparing a Debian 13 root for the browser build in $web_tar"
-    debian13_unpack "$(debian13_root_tar)" "$work/base"
-    debian13_run "$work/base" "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends ${web_packages[*]} >/dev/null && apt-get clean"
-    rm -f "$cache_dir"/debian13-web-*.tar
-    tar -C "$work/base" --exclude=./root/qelo -cf "$web_tar.part" . && mv "$web_tar.part" "$web_tar"
-    rm -rf --one-file-system "$work/base"
-else
-    echo "Debian 13 root for the browser build from the cache: $web_tar"
-fi
+web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
 debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
     "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"

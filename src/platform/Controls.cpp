@@ -4,7 +4,9 @@
 #include "FittingLabel.h"
 #include "Twips.h"
 
+#include <QAccessible>
 #include <QDialog>
+#include <QTimer>
 #include <QWidget>
 
 namespace Controls {
@@ -21,6 +23,16 @@ void showModal(QDialog *dialog)
 #ifdef Q_OS_WASM
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
+    // The page's screen-reader mirror places a dialog's controls as they were before the dialog was centred;
+    // once it has its place, tell the mirror again that they are shown, where they now are.
+    QTimer::singleShot(0, dialog, [dialog] {
+        for (QWidget *control : dialog->findChildren<QWidget *>()) {
+            if (control->isVisible()) {
+                QAccessibleEvent shown(control, QAccessible::ObjectShow);
+                QAccessible::updateAccessibility(&shown);
+            }
+        }
+    });
 #else
     dialog->exec();
     delete dialog;

@@ -4,6 +4,12 @@
 
 #ifdef Q_OS_WASM
 #include <emscripten.h>
+
+// The runtime stays up behind the page, so the loader's exit handler is called directly.
+EM_JS(void, tellLoaderProgramEnded, (int exitCode), {
+    if (Module.onExit)
+        Module.onExit(exitCode);
+});
 #endif
 
 namespace Page {
@@ -11,8 +17,7 @@ namespace Page {
 void programEnded([[maybe_unused]] int exitCode)
 {
 #ifdef Q_OS_WASM
-    // The runtime stays up behind the page, so the loader's exit handler is called directly.
-    EM_ASM({ if (Module.onExit) Module.onExit($0); }, exitCode);
+    tellLoaderProgramEnded(exitCode);
 #endif
 }
 
