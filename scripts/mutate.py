@@ -130,7 +130,7 @@ FAULTS = [
     ("bs-first", "forms/main/frmMain.cpp", "text.chop(1);", "text.remove(0, 1);", "BS removes the first symbol"),
     ("keys-stay", "forms/main/frmMain.cpp", "        key->hide();\n    lblAns->show();", "    lblAns->show();",
      "the keys stay up during the verdict"),
-    ("modeless", "forms/main/frmMain.cpp", "    frmOpt dialog(this);\n    dialog.exec();",
+    ("modeless", "forms/main/frmMain.cpp", "    Controls::showModal(new frmOpt(this));",
      "    auto *dialog = new frmOpt(this);\n    dialog->setAttribute(Qt::WA_DeleteOnClose);\n    dialog->show();",
      "the main window takes clicks behind the settings dialog"),
     ("native-menu", "forms/main/frmMain.cpp", "    menuBar()->setNativeMenuBar(false);\n", "",

@@ -97,7 +97,6 @@ inside() {
     version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
     (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
         zip -qr "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
-    echo "Browser build passed: $out/site, $out/qelo-$version-web.zip"
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
@@ -150,3 +149,4 @@ web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
 debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
     "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"
+echo "Browser build played and passed: the page in $out/site, the zip in $out"
