@@ -1,95 +1,61 @@
-"""Plays the browser build in headless Chromium through the DevTools protocol: a right and a wrong turn with the
-verdict's colour, BS, 設定 → 変更 → reload (the question then lasts the saved time), a refused store, バージョン,
-終了, and a phone's viewport by touch. Controls are found through Qt's screen-reader mirror and clicked at their
-places with real input events. Prints the figures. Usage: web_play.py SITE_FOLDER SHOTS_FOLDER"""
-import base64, functools, http.server, io, json, pathlib, socket, subprocess, sys, tempfile, threading, time  # noqa: E401
-import urllib.request
+"""Plays the browser build in headless Chromium: a right and a wrong turn with the verdict's colour, BS, 設定 → 変更 →
+reload (the question then lasts the saved time), a refused store, バージョン, 終了, and a phone's viewport by touch.
+Controls are found in Qt's screen-reader mirror of its widgets and clicked at their places with real input events.
+Prints the figures. Usage: web_play.py SITE_FOLDER SHOTS_FOLDER"""
+import io, pathlib, sys  # noqa: E401
 
-import websocket
 from PIL import Image
 
-site, shots = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
+from chromium import Browser, poll as wait  # noqa: E402
+
+site, shots = sys.argv[1], pathlib.Path(sys.argv[2])
 BLUE, RED = (0, 0, 255), (255, 0, 0)
-# Qt draws into shadow roots; its screen-reader mirror is there too: each element's object name (the last part of
-# its id), text, place and visibility.
+# Qt draws into shadow roots; the mirror is there too: each element's object name (its id's last part), text, place.
 ROOTS = "[...document.querySelectorAll('*')].filter(e => e.shadowRoot).map(e => e.shadowRoot)"
 MIRROR = ROOTS + """.flatMap(r => [...r.querySelectorAll('.qt-window-a11y-container *')]).map(e => {
-  const r = e.getBoundingClientRect();
-  return {name: e.id.split('.').pop(), tag: e.tagName, text: e.textContent || e.title || '',
-          shown: e.ariaHidden !== 'true' && r.width > 0, x: r.x + r.width / 2, y: r.y + r.height / 2}; })"""
+  const r = e.getBoundingClientRect(); return {name: e.id.split('.').pop(), text: e.textContent || e.title || '',
+  shown: e.ariaHidden !== 'true' && r.width > 0, x: r.x + r.width / 2, y: r.y + r.height / 2}; })"""
 
 
 def poll(probe, what, timeout=20):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if result := probe():
-            return result
-        time.sleep(0.05)
+    return wait(probe, what, timeout, lambda: shot("failure"))
+
+
+def shot(name):
     shots.mkdir(parents=True, exist_ok=True)
-    (shots / "failure.png").write_bytes(page.shot())
-    sys.exit(f"web_play: no {what} within {timeout} s")
+    (shots / f"{name}.png").write_bytes(page.screenshot())
 
 
-class Page:
-    def __init__(self, url):
-        self.ws, self.next_id = websocket.create_connection(url, timeout=60), 0
-
-    def call(self, method, **params):
-        self.next_id += 1
-        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while (reply := json.loads(self.ws.recv())).get("id") != self.next_id:
-            pass
-        if "error" in reply:
-            raise RuntimeError(f"{method}: {reply['error']}")
-        return reply["result"]
-
-    def js(self, expression):
-        reply = self.call("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
-        return reply["result"].get("value")
-
-    def open(self, path="index.html"):
-        self.call("Page.navigate", url=f"http://127.0.0.1:{port}/{path}")
-        poll(lambda: self.js("document.readyState") == "complete", "page")
-        # The first frame: the main window's canvas is on the page and a frame has been drawn since.
-        poll(lambda: self.js(ROOTS + ".some(r => r.querySelector('canvas'))"), "first frame")
-        first = self.js("new Promise(r => requestAnimationFrame(() => r(performance.now())))")
-        poll(lambda: self.js(ROOTS + """.flatMap(r => [...r.querySelectorAll('button')])
-            .find(b => b.innerText === 'Enable Screen Reader')?.click() ?? true"""), "screen-reader button")
-        return first / 1000
-
-    def find(self, text=None, name=None):
-        return [e for e in self.js(MIRROR) if e["shown"] and text in (None, e["text"]) and name in (None, e["name"])]
-
-    def click(self, element):
-        x, y = element["x"], element["y"]
-        if touch:
-            for kind, points in (("touchStart", [{"x": x, "y": y}]), ("touchEnd", [])):
-                self.call("Input.dispatchTouchEvent", type=kind, touchPoints=points)
-        else:
-            for kind in ("mousePressed", "mouseReleased"):
-                self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
-
-    def press(self, caption, name=None):
-        self.click(poll(lambda: self.find(caption, name), caption)[0])
-
-    def shot(self, name=None):
-        png = base64.b64decode(self.call("Page.captureScreenshot", format="png")["data"])
-        if name:
-            shots.mkdir(parents=True, exist_ok=True)
-            (shots / f"{name}.png").write_bytes(png)
-        return png
+def open_page():
+    """Loads the page and turns the mirror on; returns the first frame's time from navigation, in seconds."""
+    page.navigate("index.html")
+    poll(lambda: page.js(ROOTS + ".some(r => r.querySelector('canvas'))"), "first frame")
+    first = page.js("new Promise(r => requestAnimationFrame(() => r(performance.now())))")
+    poll(lambda: page.js(ROOTS + """.flatMap(r => [...r.querySelectorAll('button')])
+        .find(b => b.innerText === 'Enable Screen Reader')?.click() ?? true"""), "screen-reader button")
+    return first / 1000
 
 
-def colour_at(element, colour):
-    scale = page.js("window.devicePixelRatio")
-    image = Image.open(io.BytesIO(page.shot())).convert("RGB")
+def find(text=None, name=None):
+    return [e for e in page.js(MIRROR) if e["shown"] and text in (None, e["text"]) and name in (None, e["name"])]
+
+
+def press(text, name=None):
+    element = poll(lambda: find(text, name), text)[0]
+    page.click(element["x"], element["y"])
+
+
+def colour_count(element, colour):
+    scale = page.js("devicePixelRatio")
     x, y = element["x"] * scale, element["y"] * scale
-    box = image.crop((int(x - 40 * scale), int(y - 12 * scale), int(x + 40 * scale), int(y + 12 * scale)))
-    return sum(1 for pixel in box.getdata() if pixel == colour)
+    image = Image.open(io.BytesIO(page.screenshot())).convert("RGB")
+    return list(image.crop((int(x - 40 * scale), int(y - 12 * scale), int(x + 40 * scale), int(y + 12 * scale)))
+                .getdata()).count(colour)
 
 
 def watch_question():
-    """Notes when the question is shown and hidden, from now on."""
+    """Notes from now on when the question is shown, and then hidden."""
     page.js("window.seen = {}; " + ROOTS + """.forEach(root => new MutationObserver(() => {
         const e = [...root.querySelectorAll('[id$=".lblData"]')].pop();
         const state = !e ? null : e.ariaHidden !== 'true' ? 'shown' : window.seen.shown ? 'hidden' : null;
@@ -106,72 +72,45 @@ def question():
 
 def start():
     watch_question()
-    page.press("スタート", "cmdStart")
+    press("スタート", "cmdStart")
 
 
 def turn(answer, verdict, own, other):
-    """Answers the next question with answer(its symbols), checks the verdict's colour and waits for the next."""
+    """Answers the next question with answer(its symbols) and checks the verdict's colour."""
     symbols, _ = question()
-    keys = poll(lambda: {e["text"]: e for e in page.find(name="lblKey")}, "keyboard")
+    keys = poll(lambda: {e["text"]: e for e in find(name="lblKey")}, "keyboard")
     for symbol in answer(symbols):
-        page.press("BS", "Command1") if symbol == "BS" else page.click(keys[symbol])
+        press("BS", "Command1") if symbol == "BS" else page.click(keys[symbol]["x"], keys[symbol]["y"])
     watch_question()
-    page.press("OK", "cmdAns")
-    label = poll(lambda: page.find(verdict, "lblAns"), verdict)[0]
-    poll(lambda: colour_at(label, own) >= 20 and colour_at(label, other) == 0, f"{verdict} in {own}")
-    page.shot(verdict)
+    press("OK", "cmdAns")
+    label = poll(lambda: find(verdict, "lblAns"), verdict)[0]
+    poll(lambda: colour_count(label, own) >= 20 and colour_count(label, other) == 0, f"{verdict} in {own}")
+    shot(verdict)
 
 
-def devtools(url):
-    try:
-        return urllib.request.urlopen(url).read()
-    except OSError:
-        return None
-
-
-class Site(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {".wasm": "application/wasm", ".js": "text/javascript", ".html": "text/html"}
-
-    def log_message(self, *args):
-        pass
-
-
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Site, directory=str(site)))
-port = server.server_address[1]
-threading.Thread(target=server.serve_forever, daemon=True).start()
-with socket.socket() as probe:
-    probe.bind(("127.0.0.1", 0))
-    debug_port = probe.getsockname()[1]
-profile = tempfile.mkdtemp()
-browser = subprocess.Popen(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                            "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                            f"--remote-debugging-port={debug_port}", f"--user-data-dir={profile}",
-                            "--window-size=1280,800", "about:blank"], stderr=subprocess.DEVNULL)
-try:
-    targets = poll(lambda: devtools(f"http://127.0.0.1:{debug_port}/json"), "DevTools")
-    page, touch = Page(next(t for t in json.loads(targets) if t["type"] == "page")["webSocketDebuggerUrl"]), False
+with Browser(site) as page:
     page.call("Page.enable")
-    print(f"First frame on a fresh profile: {page.open():.2f} s")
-    page.shot("start")
+    print(f"First frame on a fresh profile: {open_page():.2f} s")
     start()
     turn(lambda symbols: [symbols[0], "BS", *symbols], "正解", BLUE, RED)
     turn(lambda symbols: [*symbols[:-1], "BS"], "不正解", RED, BLUE)
 
     # 変更 keeps 1 s in the browser's storage; after a reload the question lasts that long.
-    page.press("設定")
-    page.click(poll(lambda: page.find(name="cmbViewTime"), "settings dialog")[0])
-    page.shot("settings")
+    press("設定")
+    field = poll(lambda: find(name="cmbViewTime"), "settings dialog")[0]
+    page.click(field["x"], field["y"])
     page.call("Input.dispatchKeyEvent", type="rawKeyDown", key="a", code="KeyA", modifiers=2,
               windowsVirtualKeyCode=65)
     page.call("Input.insertText", text="1")
-    page.press("変更")
-    if page.find("変更"):
+    shot("settings")
+    press("変更")
+    if find("変更"):
         sys.exit("web_play: the settings dialog stayed open after 変更")
-    page.open()
+    open_page()
     start()
     lengths = {1: question()[1]}
     page.call("Page.addScriptToEvaluateOnNewDocument", source="localStorage.clear()")
-    page.open()
+    open_page()
     start()
     lengths[3] = question()[1]
     for seconds, measured in sorted(lengths.items()):
@@ -182,34 +121,29 @@ try:
     # A store the browser refuses is told to the player, as a failed save on the desktop.
     page.call("Page.addScriptToEvaluateOnNewDocument", source="""Storage.prototype.setItem = () => {
         throw new DOMException('the quota is used up', 'QuotaExceededError'); }""")
-    page.open()
-    page.press("設定")
-    page.press("変更")
-    poll(lambda: any("QuotaExceededError" in e["text"] for e in page.find()), "refused store")
-    page.shot("refused")
-    page.press("OK")
+    open_page()
+    press("設定")
+    press("変更")
+    poll(lambda: any("QuotaExceededError" in e["text"] for e in find()), "refused store")
+    shot("refused")
+    press("OK")
 
-    page.press("バージョン")
-    poll(lambda: page.find("qelo"), "About dialog")
-    page.shot("about")
-    page.press("OK")
-    page.press("終了")
+    press("バージョン")
+    poll(lambda: find("qelo"), "About dialog")
+    shot("about")
+    press("OK")
+    press("終了")
     poll(lambda: page.js("document.getElementById('message').innerText") == "qelo を終了しました。", "end notice")
-    page.shot("ended")
+    shot("ended")
 
     # A phone held upright: the whole game fits without scrolling and plays by touch.
-    page.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=3, mobile=True)
-    page.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
-    page.open()
-    touch = True
+    page.phone(390, 844)
+    open_page()
     if page.js("document.documentElement.scrollWidth > innerWidth || document.documentElement.scrollHeight > "
                "innerHeight"):
         sys.exit("web_play: the page scrolls on a phone")
     start()
     turn(lambda symbols: symbols, "正解", BLUE, RED)
-    page.shot("phone")
+    shot("phone")
     print("Played in headless Chromium: turns, BS, settings kept across a reload, a refused store, About, "
           "終了, a phone by touch")
-finally:
-    browser.kill()
-    server.shutdown()
