@@ -11,8 +11,10 @@ else
     install_missing "${build_packages[@]}" dpkg-dev file
 fi
 build_dir="${QELO_PACKAGE_DIR:-$root_dir/build-package}"
-# Emptied only when it is a package's build folder: the variable may name another folder by mistake.
-if [ -e "$build_dir" ] && ! grep -qx 'set(CPACK_GENERATOR "DEB")' "$build_dir/CPackConfig.cmake" 2>/dev/null; then
+# Emptied only when it is a package's build folder, by its cache or, from before QELO_DEB_PACKAGE, by what cpack
+# makes there: the variable may name another folder by mistake.
+if [ -e "$build_dir" ] && ! grep -qx 'QELO_DEB_PACKAGE:BOOL=ON' "$build_dir/CMakeCache.txt" 2>/dev/null &&
+    ! grep -qx 'set(CPACK_GENERATOR "DEB")' "$build_dir/CPackConfig.cmake" 2>/dev/null; then
     echo "package.sh: $build_dir exists and is not a folder package.sh made" >&2
     exit 1
 fi
