@@ -3,8 +3,7 @@
 # Run it after changing the drawing and commit what it writes; `make-icons.sh --check` fails while they are stale.
 # Needs rsvg-convert (librsvg2-bin), icotool (icoutils) and png2icns (icnsutils).
 set -euo pipefail
-
-root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 svg="$root_dir/resources/qelo.svg"
 ico="$root_dir/packaging/windows/qelo.ico"
 icns="$root_dir/packaging/macos/qelo.icns"
@@ -14,6 +13,7 @@ stamp="$root_dir/packaging/icons.sha256"
 svg_sum() { sha256sum "$svg" | cut -d' ' -f1; }
 
 if [ "${1:-}" = "--check" ]; then
+    require_tools icotool
     status=0
     if [ "$(cat "$stamp")" != "$(svg_sum)" ]; then
         echo "resources/qelo.svg changed since the icons were rendered: run scripts/make-icons.sh" >&2

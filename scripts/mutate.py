@@ -95,9 +95,10 @@ FAULTS = [
     ("no-per-user", "modules/mdlUser.cpp", "beside.error};\n    return writePerUser(files.perUser);",
      "beside.error};\n    return {beside.ok, files.besideProgram, beside.error};",
      "a system-wide install loses every setting"),
-    ("package-beside", "modules/mdlUser.cpp", "    return {QString(), perUser};",
-     "    return {AppInfo::executableFolder() + name, perUser};",
+    ("package-beside", "modules/mdlUser.cpp", "if (perUserBuild || macOS)", "if (macOS)",
      "the Debian package writes qelo.ini under /usr when root plays, and shadows every player's settings"),
+    ("bundle-beside", "modules/mdlUser.cpp", "if (perUserBuild || macOS)", "if (perUserBuild)",
+     "a macOS build writes qelo.ini inside qelo.app and breaks its signature"),
     ("ini-name", "modules/mdlUser.cpp", 'QStringLiteral("qelo.ini")', 'QStringLiteral("qelo.cfg")',
      "the settings file has the wrong name"),
     # forms/main/Fonts

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs missing Debian or Ubuntu packages and builds qelo; sourced by play.sh, test.sh and screenshots.sh,
 # which each install only the lists they need. A second run finds everything in place and only rebuilds.
+# Tests (and make-icons.sh --check) source it only to check for their tools: they never install anything.
 set -euo pipefail
 
 root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -54,6 +55,28 @@ install_missing() {
     done
     echo "Installing: ${missing[*]}"
     "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# A test without its tools ends with 77, which CTest reports as skipped, and names what it lacks.
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+# Usage: require_tools TOOL...
+require_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/test.sh installs it)"
+    done
+}
+
+# What a session of xsession.sh, played through AT-SPI, needs (session_packages).
+require_session() {
+    require_tools Xvfb openbox xdotool xprop xdpyinfo import dbus-run-session
+    # pyatspi comes with Debian's own Python, whatever python3 is first on PATH.
+    { /usr/bin/python3 -c 'import pyatspi' && [ -e /usr/share/dbus-1/services/org.a11y.Bus.service ]; } 2>/dev/null ||
+        skip "/usr/bin/python3 lacks pyatspi (python3-pyatspi) or the AT-SPI bus (at-spi2-core)"
 }
 
 # Usage: build [CMAKE_OPTION...]

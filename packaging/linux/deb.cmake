@@ -1,5 +1,11 @@
 # The Debian package that `cpack -G DEB` makes in the build folder: qelo_<version>_<arch>.deb.
-# Included by packaging/CMakeLists.txt on Linux; packaging/linux/deb-layout.cmake finishes the staged tree.
+# Included by packaging/CMakeLists.txt with QELO_DEB_PACKAGE; packaging/linux/deb-layout.cmake finishes the staged tree.
+
+find_program(dpkg_query dpkg-query NO_CACHE)
+if(NOT dpkg_query)
+    message(FATAL_ERROR "QELO_DEB_PACKAGE needs dpkg-query, which is not installed: the Debian package is made on "
+        "Debian or Ubuntu. A package for another distribution needs only -DQELO_PER_USER_SETTINGS=ON (README.md).")
+endif()
 
 set(QELO_DEB_MAINTAINER "The qelo authors <qelo@example.org>" CACHE STRING
     "Maintainer field of the Debian package and its changelog")
@@ -61,7 +67,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 # by the packages that own them here, as releases move them (Debian 13 split qt6-svg-plugins off libqt6svg6).
 set(plugin_packages)
 foreach(plugin IN ITEMS platforms/libqxcb.so imageformats/libqsvg.so iconengines/libqsvgicon.so)
-    execute_process(COMMAND dpkg-query -S "*/qt6/plugins/${plugin}"
+    execute_process(COMMAND "${dpkg_query}" -S "*/qt6/plugins/${plugin}"
         OUTPUT_VARIABLE owner RESULT_VARIABLE missing ERROR_QUIET)
     if(missing)
         message(FATAL_ERROR "No installed package owns Qt's ${plugin} (scripts/setup.sh installs it)")

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QOperatingSystemVersion>
 
 #include <algorithm>
 #include <bit>
@@ -97,16 +98,25 @@ Files::WriteResult SaveOpt(const QString &path)
 
 SettingsFiles settingsFiles()
 {
+#ifdef QELO_PER_USER_SETTINGS
+    const bool perUserBuild = true;
+#else
+    const bool perUserBuild = false;
+#endif
+    return settingsFilesFor(AppInfo::executableFolder(), AppInfo::userConfigFolder(), perUserBuild,
+                            QOperatingSystemVersion::currentType() == QOperatingSystemVersion::MacOS);
+}
+
+SettingsFiles settingsFilesFor(const QString &programFolder, const QString &userFolder, bool perUserBuild, bool macOS)
+{
     const QString name = QDir::separator() + QStringLiteral("qelo.ini");
     // Without a home folder there is no per-user file, rather than one at the root.
-    const QString userFolder = AppInfo::userConfigFolder();
     const QString perUser = userFolder.isEmpty() ? QString() : userFolder + name;
-#ifdef QELO_PER_USER_SETTINGS
-    // A system package: the program's folder belongs to the package manager, whoever plays, root included.
-    return {QString(), perUser};
-#else
-    return {AppInfo::executableFolder() + name, perUser};
-#endif
+    // A system package's folder belongs to the package manager, whoever plays, root included; a file written
+    // inside a macOS bundle breaks its signature.
+    if (perUserBuild || macOS)
+        return {QString(), perUser};
+    return {programFolder + name, perUser};
 }
 
 QString settingsFileToRead(const SettingsFiles &files)

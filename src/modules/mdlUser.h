@@ -46,8 +46,8 @@ void LoadOpt(const QString &path);
 Files::WriteResult SaveOpt(const QString &path);
 
 // Where the settings file may live: beside the program, its home, and per user for installs whose folder
-// refuses new files (a system-wide install, a read-only mount). A system package has no file beside the
-// program (empty), and no per-user file exists without a home folder (empty).
+// refuses new files (a system-wide install, a read-only mount). A system package and a macOS bundle have no file
+// beside the program (empty), and no per-user file exists without a home folder (empty).
 struct SettingsFiles
 {
     QString besideProgram;
@@ -61,7 +61,11 @@ struct SaveResult
     QString error;
 };
 
+// This program's: in its folder and the player's own one, as this build and platform keep them.
 SettingsFiles settingsFiles();
+// For a program in programFolder and a player whose own folder is userFolder (empty without a home folder), from a
+// build with QELO_PER_USER_SETTINGS (perUserBuild) and on macOS or not.
+SettingsFiles settingsFilesFor(const QString &programFolder, const QString &userFolder, bool perUserBuild, bool macOS);
 // The file beside the program whenever anything has that name there, else the per-user one.
 QString settingsFileToRead(const SettingsFiles &files);
 // Writes Opt beside the program; only when that folder refuses to create the file, to the per-user file.

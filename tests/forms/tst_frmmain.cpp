@@ -45,6 +45,12 @@ class TestFrmMain : public QObject
     T *control(const char *name) const { return m_window->findChild<T *>(QLatin1StringView(name)); }
     QLabel *key(int index) const { return qobject_cast<QLabel *>(m_window->keyGeometry(index).widget()); }
     int expectedFloor(double range) { return int(std::floor(double(m_expected.draw()) * range)); }
+    // This build's settings file: beside the program, or per user (in Qt's test folders) where it keeps none there.
+    static QString settingsFile()
+    {
+        const SettingsFiles files = settingsFiles();
+        return files.besideProgram.isEmpty() ? files.perUser : files.besideProgram;
+    }
     void showKeyboard()
     {
         m_window->cmdStart_Click();
@@ -55,7 +61,7 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init()
     {
-        QFile::remove(settingsFiles().besideProgram);
+        QFile::remove(settingsFile());
         m_expected.reseed();
         m_window = std::make_unique<frmMain>();
         m_window->randomSource().setSeedProvider([] { return quint64(20261206); });
@@ -65,7 +71,7 @@ private slots:
     void cleanup()
     {
         m_window.reset();
-        QFile::remove(settingsFiles().besideProgram);
+        QFile::remove(settingsFile());
     }
 
     void startsIdleMaximisedWithTheSettingsFile()
@@ -88,9 +94,8 @@ private slots:
         for (int i = 0; i < KigouCount; ++i)
             QVERIFY2(font.supportsCharacter(KigouTable[i].at(0)), qPrintable(KigouTable[i] + font.familyName()));
 
-        QFile file(settingsFiles().besideProgram);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encodeOpt({4.5, 12, 0.7, 25})) == 20);
-        file.close();
+        Opt = {4.5, 12, 0.7, 25};
+        QVERIFY(SaveSettings(settingsFiles()).ok);
         frmMain window;
         QCOMPARE(Opt, OptData({4.5, 12, 0.7, 25}));
     }
@@ -223,7 +228,7 @@ private slots:
         QVERIFY(control<OneShotTimer>("timMain")->isActive());
         m_window->mnuEnd_Click();
         QVERIFY(!m_window->isVisible() && !control<OneShotTimer>("timMain")->isActive());
-        QVERIFY(!QFile::exists(settingsFiles().besideProgram));
+        QVERIFY(!QFile::exists(settingsFile()));
     }
 
     void cycleRunsBehindModalSettings()

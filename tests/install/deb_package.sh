@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Makes the Debian package as scripts/package.sh does, lints it, unpacks it into a temporary root and plays the
+# Makes the Debian package with scripts/package.sh, lints it, unpacks it into a temporary root and plays the
 # unpacked program there to see where it keeps its settings.
 # Usage: deb_package.sh BUILD_DIR (the package is built in BUILD_DIR/package)
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/../../scripts/setup.sh"
+# Skipped, never installed, where any is missing.
+require_tools cmake ninja dpkg-query dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli
+require_session
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-deb="$(QELO_PACKAGE_DIR="$1/package" bash "$here/../../scripts/package.sh" 2>"$work/log" | tail -n 1)" ||
+deb="$(QELO_PACKAGE_DIR="$1/package" bash "$root_dir/scripts/package.sh" --no-install 2>"$work/log" | tail -n 1)" ||
     fail "scripts/package.sh: $(cat "$work/log")"
 [[ $deb == /*/qelo_*_*.deb && -f $deb ]] || fail "scripts/package.sh printed no qelo_<version>_<arch>.deb: $deb"
 # The README lists the warnings kept on purpose; any other warning fails like an error.
@@ -32,5 +36,5 @@ report="$(appstreamcli validate --no-net "$work/root"/usr/share/metainfo/*.metai
     ! grep -E '^W:|^E:' <<<"$report" || fail "appstreamcli: $report"
 [ -s "$work/root/usr/share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$desktop").svg" ] || fail "no icon"
 # The program the menu entry starts, played where it was unpacked.
-bash "$here/../../scripts/xsession.sh" /usr/bin/python3 -B "$here/packaged_settings.py" \
+bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$here/packaged_settings.py" \
     "$work/root$(sed -n 's/^Exec=//p' "$desktop")"

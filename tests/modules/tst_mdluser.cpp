@@ -110,13 +110,17 @@ private slots:
         // The Debian package's test checks $XDG_CONFIG_HOME on Linux.
         QCoreApplication::setApplicationName(u"qelo"_s);
         const SettingsFiles files = settingsFiles();
+#if defined(QELO_PER_USER_SETTINGS) || defined(Q_OS_MACOS)
+        QVERIFY(files.besideProgram.isEmpty());
+#else
         QCOMPARE(files.besideProgram, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/qelo.ini"));
+#endif
 #ifdef Q_OS_WIN
         QCOMPARE(files.perUser, QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA") + "/qelo/qelo.ini"));
 #endif
     }
 
-    void settingsLiveBesideTheProgramUnlessItsFolderRefuses_data()
+    void settingsLiveBesideTheProgramWhereTheyMay_data()
     {
         QTest::addColumn<QString>("beside");
         QTest::addColumn<bool>("perUserFile");
@@ -129,10 +133,11 @@ private slots:
         QTest::newRow("refusing folder, per-user file") << u"refusing"_s << true << perUserValues << u"perUser"_s;
         QTest::newRow("both files") << u"file"_s << true << OptData{2, 7, 1, 40} << u"beside"_s;
         QTest::newRow("folder named qelo.ini") << u"folder"_s << true << OptData{} << QString();
-        // A system package has no file beside the program, even where one is there and writable.
-        QTest::newRow("per user only") << u"ignored"_s << true << perUserValues << u"perUser"_s;
+        // A system package and a macOS bundle keep none beside the program, even where one is there and writable.
+        QTest::newRow("system package") << u"package"_s << true << perUserValues << u"perUser"_s;
+        QTest::newRow("macOS bundle") << u"bundle"_s << true << perUserValues << u"perUser"_s;
     }
-    void settingsLiveBesideTheProgramUnlessItsFolderRefuses()
+    void settingsLiveBesideTheProgramWhereTheyMay()
     {
         QFETCH(QString, beside);
         QFETCH(bool, perUserFile);
@@ -142,11 +147,12 @@ private slots:
         // A folder that cannot hold a new file, root included: its path runs through a plain file.
         const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_s : u"program"_s);
         const QString besideProgram = programFolder + u"/qelo.ini"_s;
-        const SettingsFiles files{beside == u"ignored" ? QString() : besideProgram,
-                                  dir.filePath(u"config/qelo/qelo.ini"_s)};
+        const bool perUserOnly = beside == u"package" || beside == u"bundle";
+        const SettingsFiles files = settingsFilesFor(QDir::toNativeSeparators(programFolder),
+            QDir::toNativeSeparators(dir.filePath(u"config/qelo"_s)), beside == u"package", beside == u"bundle");
         writeAll(dir.filePath(u"plain"_s), "plain");
         QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_s : u"program"_s));
-        if (beside == u"file" || beside == u"ignored")
+        if (beside == u"file" || perUserOnly)
             writeAll(besideProgram, encodeOpt({2, 7, 1, 40}));
         const QByteArray perUserBytes = encodeOpt({0.5, 9, 2, 30}) + "tail";
         if (perUserFile) {
@@ -166,7 +172,7 @@ private slots:
         if (savedTo != u"perUser")
             QCOMPARE(readAll(files.perUser), perUserFile ? perUserBytes : QByteArray());
         QCOMPARE(QFileInfo(besideProgram).isDir(), beside == u"folder");
-        QCOMPARE(readAll(besideProgram) == encodeOpt({2, 7, 1, 40}), beside == u"ignored");
+        QCOMPARE(readAll(besideProgram) == encodeOpt({2, 7, 1, 40}), perUserOnly);
     }
 };
 
