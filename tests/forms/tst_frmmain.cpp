@@ -99,21 +99,29 @@ private slots:
     {
         QTest::addColumn<OptData>("opt");
         QTest::addColumn<int>("interval");
-        QTest::newRow("defaults") << OptData{3, 5, 3, 50} << 3000;
-        QTest::newRow("one symbol of three") << OptData{0.1, 1, 3, 3} << 100;
-        QTest::newRow("longest, every key") << OptData{10, 20, 3, 55} << 10000;
-        QTest::newRow("half millisecond to even") << OptData{2.0625, 7, 3, 30} << 2062;
+        // 変更 behind the dialog in mid-turn, before the keyboard or before OK; the player then types as many
+        // of the question's symbols as the new length asks for. The turn keeps the question as drawn.
+        QTest::addColumn<OptData>("changed");
+        QTest::addColumn<bool>("beforeKeyboard");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("defaults; fewer, shorter before the keyboard") << OptData{3, 5, 3, 50} << 3000
+            << OptData{3, 3, 3, 10} << true << u"不正解"_s;
+        QTest::newRow("one symbol of three; more, longer before the keyboard") << OptData{0.1, 1, 3, 3} << 100
+            << OptData{0.1, 2, 3, 55} << true << u"正解"_s;
+        QTest::newRow("longest, every key; fewer, shorter before OK") << OptData{10, 20, 3, 55} << 10000
+            << OptData{10, 19, 3, 3} << false << u"不正解"_s;
+        QTest::newRow("half millisecond to even; more, longer before OK") << OptData{2.0625, 7, 3, 30} << 2062
+            << OptData{2.0625, 8, 3, 40} << false << u"正解"_s;
     }
     void turnFollowsDraws()
     {
         QFETCH(OptData, opt);
         QFETCH(int, interval);
+        QFETCH(OptData, changed);
+        QFETCH(bool, beforeKeyboard);
+        QFETCH(QString, verdict);
         Opt = opt;
-        // The second question, after a verdict: the frame and the verdict give way to it.
-        showKeyboard();
-        m_window->lblKey_Click(0);
-        m_window->cmdAns_Click();
-        m_window->timSub_Timer();
+        m_window->cmdStart_Click();
         QString question;
         for (int i = 0; i < opt.StringLen; ++i) {
             QCOMPARE(int(AnsIndex[i]), expectedFloor(opt.KigouNum));
@@ -127,12 +135,12 @@ private slots:
         QCOMPARE(data.top(), float(expectedFloor(m_window->ScaleHeight() - 375)));
         QVERIFY(control("lblData")->isVisible());
         QVERIFY(control<QPushButton>("cmdStart")->isHidden());
-        QVERIFY(control<QGroupBox>("frameTable")->isHidden());
-        QVERIFY(control("lblAns")->isHidden());
         QCOMPARE(control<OneShotTimer>("timMain")->interval(), interval);
 
         // The keyboard goes on with the same draws: a column and a row per attempt, a taken cell drawn again.
         QVERIFY(control<OneShotTimer>("timMain")->isActive());
+        if (beforeKeyboard)
+            Opt = changed;
         m_window->timMain_Timer();
         const double columns = std::floor((m_window->ScaleWidth() - 375) / 375);
         const double rows = std::floor((m_window->ScaleHeight() - 375 - 975) / 375);
@@ -155,9 +163,20 @@ private slots:
         QCOMPARE(input.pixelColor(input.width() / 2, input.height() / 2), QColor(Qt::white));
         QVERIFY(!control<OneShotTimer>("timMain")->isActive());
 
-        RandomSource random([] { return quint64(7); });
-        const std::vector<KeyLayout::Cell> recorded = {{5, 2}, {3, 7}, {18, 0}, {1, 2}, {2, 4}};
-        QVERIFY(KeyLayout::placeKeys({21, 8}, 5, random) == recorded);
+        Opt = changed;
+        for (int i = 0; i < std::min(opt.StringLen, changed.StringLen); ++i)
+            m_window->lblKey_Click(AnsIndex[i]);
+        m_window->cmdAns_Click();
+        QCOMPARE(control("lblAns")->text(), verdict);
+        // The next question, after the verdict: the frame and the verdict give way to it, and it and its
+        // keyboard take the new values.
+        m_window->timSub_Timer();
+        QVERIFY(control<QGroupBox>("frameTable")->isHidden());
+        QVERIFY(control("lblAns")->isHidden());
+        QCOMPARE(DataStr.size(), changed.StringLen);
+        m_window->timMain_Timer();
+        for (int i = 0; i < KigouCount; ++i)
+            QCOMPARE(key(i)->isVisible(), i < changed.KigouNum);
     }
 
     void verdictJudgesBySymbolThenStartsOneQuestion_data()
@@ -264,10 +283,11 @@ private slots:
         QTRY_COMPARE(m_window->centralWidget()->size(),
                      client.isValid() ? client : m_window->centralWidget()->minimumSize());
         Opt.KigouNum = 55;
+        m_window->cmdStart_Click();
         // Before placing: on a grid with fewer cells than keys the search for a free cell never ends.
         const KeyLayout::Grid grid = m_window->keyGrid();
         QVERIFY(qint64(grid.columns) * grid.rows >= KigouCount);
-        showKeyboard();
+        m_window->timMain_Timer();
         QSet<QPair<float, float>> cells;
         for (int i = 0; i < KigouCount; ++i)
             cells.insert({m_window->keyGeometry(i).left(), m_window->keyGeometry(i).top()});
