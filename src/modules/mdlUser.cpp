@@ -17,6 +17,8 @@ OptData Opt;
 std::array<QString, KigouCount + 1> KigouTable;
 std::array<qint16, MaxStringLen + 1> AnsIndex{};
 QString DataStr;
+qint16 AnsLen = 0;
+qint16 AnsKigouNum = 0;
 
 namespace {
 

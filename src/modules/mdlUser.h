@@ -35,6 +35,10 @@ extern OptData Opt;
 extern std::array<QString, KigouCount + 1> KigouTable;
 extern std::array<qint16, MaxStringLen + 1> AnsIndex;
 extern QString DataStr;
+// The question's length and how many symbols it was drawn from. A turn is typed and judged by
+// them, so settings changed behind the dialog apply from the next question on.
+extern qint16 AnsLen;
+extern qint16 AnsKigouNum;
 
 void InitKigou();
 qint16 GetKigouIndex(const QString &s);

@@ -105,13 +105,20 @@ private slots:
         QCOMPARE(child.y(), 0);
     }
 
-    void labelDrawsTooWideTextWhole()
+    void labelDrawsTextWhole_data()
     {
-        // Six black squares in a label with room for four: clipping would drop or shorten some.
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("too wide: room for four of six") << QSize(125, 25);
+        QTest::newRow("too tall: 12 pixels for 27-pixel text") << QSize(125, 12);
+    }
+    void labelDrawsTextWhole()
+    {
+        // Six black squares: clipping would drop or shorten some, or cut their tops and bottoms off.
+        QFETCH(QSize, size);
         FittingLabel label;
         label.setStyleSheet(u"background: white; color: black; font-size: 27px"_s);
         label.setText(QString(6, QChar(0x25A0)));
-        label.resize(125, 25);
+        label.resize(size);
         const QImage image = label.grab().toImage();
         QList<int> runs;
         for (int x = 0, inInk = 0; x < image.width(); ++x) {
@@ -126,6 +133,8 @@ private slots:
         }
         QCOMPARE(runs.size(), 6);
         QVERIFY(*std::max_element(runs.begin(), runs.end()) - *std::min_element(runs.begin(), runs.end()) <= 2);
+        // Squeezed to fit, a square may grow narrow, never wider than the label is high.
+        QCOMPARE_LE(runs.first(), size.height() + 1);
     }
 
     void timerFiresOnceAfterItsInterval()

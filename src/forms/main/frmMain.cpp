@@ -201,15 +201,15 @@ void frmMain::StartPrg()
     DataStr.clear();
 
     // Settings are kept in range on load and in the dialog; bounding here keeps every index safe.
-    const int length = boundStringLen(Opt.StringLen);
-    const float symbolCount = boundKigouNum(Opt.KigouNum);
-    for (int i = 0; i < length; ++i) {
-        AnsIndex[i] = qint16(Convert::floor(double(m_random.draw()) * double(symbolCount)));
+    AnsLen = boundStringLen(Opt.StringLen);
+    AnsKigouNum = boundKigouNum(Opt.KigouNum);
+    for (int i = 0; i < AnsLen; ++i) {
+        AnsIndex[i] = qint16(Convert::floor(double(m_random.draw()) * double(AnsKigouNum)));
         DataStr += KigouTable[AnsIndex[i]];
     }
 
     lblData->setText(DataStr);
-    m_lblData.setWidth(float((length + 1) * double(m_lblData.height())));
+    m_lblData.setWidth(float((AnsLen + 1) * double(m_lblData.height())));
 
     const double x = Convert::floor(double(m_random.draw()) * (ScaleWidth() - m_lblData.width()));
     const double y = Convert::floor(double(m_random.draw()) * (ScaleHeight() - m_lblData.height()));
@@ -235,7 +235,7 @@ KeyLayout::Grid frmMain::keyGrid() const
     const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
     return KeyLayout::gridWithRoomFor(
         KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, m_frameTable.height()),
-        boundKigouNum(Opt.KigouNum));
+        AnsKigouNum);
 }
 
 void frmMain::VeiwKeyBorad()
@@ -246,7 +246,8 @@ void frmMain::VeiwKeyBorad()
     const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
     const double top = m_frameTable.height();
 
-    const int count = boundKigouNum(Opt.KigouNum);
+    // The symbols the question was drawn from, whatever the settings say by now.
+    const int count = AnsKigouNum;
     const std::vector<KeyLayout::Cell> cells = KeyLayout::placeKeys(keyGrid(), count, m_random);
 
     for (int i = 0; i < count; ++i) {
@@ -276,7 +277,8 @@ void frmMain::Command1_Click()
 void frmMain::cmdAns_Click()
 {
     const QString answer = lblInput->text();
-    const int length = boundStringLen(Opt.StringLen);
+    // Judged against the question as drawn: its length, not the setting's.
+    const int length = AnsLen;
     bool right = false;
     if (answer.size() == length) {
         for (int i = 0; i < length; ++i) {

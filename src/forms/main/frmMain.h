@@ -30,7 +30,7 @@ public:
 
     double ScaleWidth() const;
     double ScaleHeight() const;
-    // The cells the keys in play are placed on at the current client size; never fewer than the keys.
+    // The cells this turn's keys are placed on at the current client size; never fewer than the keys.
     KeyLayout::Grid keyGrid() const;
 
     RandomSource &randomSource() { return m_random; }
