@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the README's screenshots (docs/screenshots/*.png) from the real program under Xvfb with openbox.
+# Makes the screenshots in docs/screenshots/ (docs/playing.md, README) from the real program under Xvfb with openbox.
 # Rerun it after any visual change; it sets up and builds like play.sh first.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"

@@ -4,7 +4,8 @@
 find_program(dpkg_query dpkg-query NO_CACHE)
 if(NOT dpkg_query)
     message(FATAL_ERROR "QELO_DEB_PACKAGE needs dpkg-query, which is not installed: the Debian package is made on "
-        "Debian or Ubuntu. A package for another distribution needs only -DQELO_PER_USER_SETTINGS=ON (README.md).")
+        "Debian or Ubuntu. A package for another distribution needs only -DQELO_PER_USER_SETTINGS=ON "
+        "(docs/building.md).")
 endif()
 
 set(QELO_DEB_MAINTAINER "The qelo authors <qelo@example.org>" CACHE STRING

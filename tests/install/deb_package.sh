@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 deb="$(QELO_PACKAGE_DIR="$1/package" bash "$root_dir/scripts/package.sh" --no-install 2>"$work/log" | tail -n 1)" ||
     fail "scripts/package.sh: $(cat "$work/log")"
 [[ $deb == /*/qelo_*_*.deb && -f $deb ]] || fail "scripts/package.sh printed no qelo_<version>_<arch>.deb: $deb"
-# The README lists the warnings kept on purpose; any other warning fails like an error.
+# docs/building.md lists the warnings kept on purpose; any other warning fails like an error.
 lintian --fail-on error,warning --suppress-tags no-manual-page "$deb" || fail "lintian"
 
 # Qt loads these plug-ins at run time, so dpkg-shlibdeps cannot find their packages: those that own them here.
