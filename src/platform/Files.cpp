@@ -1,8 +1,8 @@
 #include "Files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QSaveFile>
 
 #include <cerrno>
