@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Signs a Windows program in place with osslsigncode when QELO_SIGN_PFX names the publisher's certificate (.pfx),
 # with its password in QELO_SIGN_PASSWORD and, optionally, a time-stamp server's address in QELO_SIGN_TIMESTAMP.
-# cpack runs it on qelo.exe, the uninstaller and the setup. Without a certificate it only says so.
+# cpack runs it on qelo.exe, the uninstaller and the setup, and shows what it prints for qelo.exe only. Without a
+# certificate it only says so.
 # Usage: sign.sh FILE
 set -euo pipefail
 file=$1
 if [ -z "${QELO_SIGN_PFX:-}" ]; then
-    echo "Unsigned (no QELO_SIGN_PFX): $(basename "$file")"
+    echo "Unsigned, as QELO_SIGN_PFX names no certificate: $(basename "$file")"
     exit 0
 fi
 # The password goes through a pipe, never onto the command line or the disk.
