@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds qelo for 64-bit Windows with MinGW-w64, runs every QtTest suite and one game under Wine, and leaves a
-# portable zip (qelo.exe with the Qt and MinGW run-time DLLs) in the build folder; exits non-zero on any failure.
+# Builds qelo for 64-bit Windows with MinGW-w64, makes its setup with cpack (NSIS) and a portable zip (qelo.exe with
+# the Qt and MinGW run-time DLLs) in the build folder, runs every QtTest suite and one game under Wine, and checks
+# the setup there from install to upgrade to uninstall; exits non-zero on any failure.
 # Qt for MinGW-w64 is built once from Debian's qt6-base source (about 15 minutes on two cores) into the cache.
 # QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WINDOWS_DIR the build folder (build-windows/).
 # --if-cached: only when that Qt is already built; otherwise say so and succeed.
@@ -23,7 +24,7 @@ if [ -e "$build_dir" ] && [ ! -f "$build_dir/CMakeCache.txt" ]; then
 fi
 
 # The host's Qt of the same version provides moc, rcc and uic; Wine runs the programs; the rest plays the game.
-install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils \
+install_missing g++-mingw-w64-x86-64-posix wine wine64 zip unzip xz-utils nsis osslsigncode openssl \
     "${build_packages[@]}" "${session_packages[@]}"
 if [[ $(dpkg-query -W -f='${Version}' qt6-base-dev) != 6.4.2* ]]; then
     echo "windows.sh: the host's Qt must be 6.4.2, as on Debian 12, to build Qt 6.4.2 for MinGW-w64" >&2
@@ -66,28 +67,41 @@ cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE
     -DBUILD_TESTING=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build "$build_dir" --parallel
 
-# The portable folder, as a player unpacks it.
-stage="$build_dir/stage"
-rm -rf "$stage" "$build_dir"/qelo-*.zip
-cmake --install "$build_dir" --prefix "$stage"
-portable="$build_dir/qelo"
-rm -rf "$portable" && mv "$stage/bin" "$portable" && cp "$root_dir/LICENSE" "$root_dir/README.md" "$portable/"
-# Without their debugging symbols the libraries take half the room.
-x86_64-w64-mingw32-strip --strip-unneeded "$portable"/*.exe "$portable"/*.dll "$portable"/*/*.dll
+# The setup; a publisher's certificate signs it (packaging/windows/sign.sh).
 version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
+setup="$build_dir/qelo-$version-windows-x64-setup.exe"
+rm -f "$setup" "$build_dir"/qelo-*.zip
+started=$SECONDS
+(cd "$build_dir" && cpack -G NSIS)
+echo "Setup made in $((SECONDS - started)) s: $setup, $(stat -c %s "$setup") bytes"
+if [ "$(stat -c %s "$setup")" -gt 9500000 ]; then
+    echo "windows.sh: the setup is larger than 9.5 MB" >&2
+    exit 1
+fi
+# The portable folder holds what the setup installs, as cpack laid it out, stripped and signed.
+staged="$build_dir/_CPack_Packages/win64/NSIS/qelo-$version-windows-x64-setup"
+portable="$build_dir/qelo"
+rm -rf "$portable" && cp -r "$staged" "$portable"
 zip_file="$build_dir/qelo-$version-windows-x64.zip"
 (cd "$build_dir" && zip -qr "$zip_file" qelo)
 
-# A new Wine prefix for each run, as a new Windows user; Wine finds the DLLs the suites need on WINEPATH, as
+# Each check has a new Wine prefix, as a new Windows user. Wine finds the DLLs the suites need on WINEPATH, as
 # Windows would on PATH.
 scratch="$(mktemp -d "$build_dir/wine.XXXXXX")"
-trap 'wineserver -k 2>/dev/null || true; chattr -i "$scratch/locked" 2>/dev/null || true; rm -rf "$scratch"' EXIT
+app="$scratch/setup/drive_c/Program Files/qelo"
+trap 'wineserver -k 2>/dev/null || true; chattr -i "$scratch/locked" "$app" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
-export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine hands a program the QT_ variables only by the names WINEQT_...: so the suites run on Qt's Windows platform
 # plug-in, in real windows on the X display, and print their results instead of sending them to the debugger.
-export WINEQT_FORCE_STDERR_LOGGING=1
-wineboot --init 2>/dev/null && wineserver -w
+# Shortcuts that the setup makes stay in the prefix, with no menu entries on this desktop.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEQT_FORCE_STDERR_LOGGING=1
+new_prefix() {
+    export WINEPREFIX="$scratch/$1"
+    wineboot --init 2>/dev/null && wineserver -w
+}
+play() { bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$root_dir/tests/windows/wine_play.py" "$@"; }
+
+new_prefix wine
 # A folder that refuses new files, root included, holding a file that takes its new bytes in place; making one
 # takes root and a file system that keeps the immutable flag.
 mkdir "$scratch/locked" && touch "$scratch/locked/file"
@@ -100,6 +114,86 @@ WINEPATH="$(winpath "$qt_prefix/bin");$(winpath "$portable")" \
     bash "$root_dir/scripts/xsession.sh" ctest --test-dir "$build_dir" --output-on-failure --timeout 600
 # The game itself, from an unpacked copy of the zip, with nothing on WINEPATH.
 (cd "$scratch" && unzip -q "$zip_file")
-bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$root_dir/tests/windows/wine_play.py" \
-    "$scratch/qelo/qelo.exe" "$build_dir/wine-play"
-echo "Windows build, suites and game under Wine passed; portable zip: $zip_file"
+play "$scratch/qelo/qelo.exe" "$build_dir/wine-play"
+
+# The setup. First an earlier version with a file of its own, signed with a throwaway certificate.
+new_prefix setup
+fail() { echo "windows.sh: setup check: $*" >&2; exit 1; }
+run() { wine "$@" || fail "$* ended with status $?"; wineserver -w; }
+signer="$scratch/signer"
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=qelo throwaway signer" -days 1 \
+    -keyout "$signer.key" -out "$signer.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$signer.key" -in "$signer.pem" -passout pass:throwaway -out "$signer.pfx"
+mkdir "$scratch/extra" && echo "only in the earlier version" >"$scratch/extra/earlier.txt"
+(cd "$build_dir" && QELO_SIGN_PFX="$signer.pfx" QELO_SIGN_PASSWORD=throwaway QELO_SIGN_TIMESTAMP= \
+    cpack -G NSIS -B "$scratch/earlier" -D CPACK_PACKAGE_VERSION=0.9.0 -D CPACK_PACKAGE_FILE_NAME=earlier \
+    -D "CPACK_INSTALLED_DIRECTORIES=$scratch/extra;.") >/dev/null
+earlier="$scratch/earlier/earlier.exe"
+# The prefix's files and registry keys, but for the Temp folders (the uninstaller runs from a copy there).
+snapshot() {
+    (cd "$WINEPREFIX" && find drive_c -path '*/Temp' -prune -o -print &&
+        sed -n 's/^\(\[.*\]\) [0-9]*$/\1/p' system.reg user.reg) | LC_ALL=C sort
+}
+entry() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\qelo' 2>/dev/null |
+        tr -d '\r' | sed -n 's/^    //p'
+}
+snapshot >"$scratch/before"
+run "$earlier" /S
+[ -f "$app/earlier.txt" ] || fail "the earlier version is not in $app"
+for file in "$earlier" "$app/qelo.exe" "$app/Uninstall.exe"; do
+    osslsigncode verify -CAfile "$signer.pem" -in "$file" >/dev/null || fail "$file has no valid signature"
+done
+settings="$(realpath "$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")")/qelo/qelo.ini"
+mkdir -p "${settings%/*}" && echo "the player's settings" >"$settings" && cp "$settings" "$scratch/settings"
+
+# This version over it: the earlier one's files go, the player's settings stay, one entry with every field.
+run "$setup" /S
+cmp -s "$settings" "$scratch/settings" || fail "the upgrade changed $settings"
+diff <(cd "$app" && find . | sort) <( (cd "$portable" && find .; echo ./Uninstall.exe) | sort) ||
+    fail "$app holds other files than the portable folder and the uninstaller"
+dir='C:\Program Files\qelo' publisher="$(sed -n 's/^Copyright (c) [0-9]* //p' "$root_dir/LICENSE")"
+diff <(entry | sed 's/^\(EstimatedSize    REG_DWORD    \)0x[0-9a-f]*$/\1(KiB)/') - <<EOF || fail "uninstall entry"
+DisplayIcon    REG_SZ    $dir\qelo.exe
+DisplayName    REG_SZ    qelo
+DisplayVersion    REG_SZ    $version
+EstimatedSize    REG_DWORD    (KiB)
+InstallLocation    REG_SZ    $dir
+NoModify    REG_DWORD    0x1
+NoRepair    REG_DWORD    0x1
+Publisher    REG_SZ    $publisher
+QuietUninstallString    REG_SZ    "$dir\Uninstall.exe" /S
+UninstallString    REG_SZ    "$dir\Uninstall.exe"
+EOF
+kib=$(($(entry | sed -n 's/^EstimatedSize    REG_DWORD    //p')))
+bytes=$(find "$app" -type f -printf '%s\n' | awk '{ sum += $1 } END { print sum }')
+((kib * 1024 <= bytes && bytes < (kib + 1) * 1024)) || fail "EstimatedSize $kib KiB for $bytes bytes"
+lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/qelo.lnk"
+{ strings "$lnk" | grep -qxF "$dir\\qelo.exe" && strings -e l "$lnk" | grep -qxF "$dir\\qelo.exe"; } ||
+    fail "$lnk does not start $dir\\qelo.exe with its icon"
+# Nothing else: no Start-menu folder, no second shortcut or entry, no publisher's key.
+diff <(LC_ALL=C comm -13 "$scratch/before" <(snapshot) | grep -v '^drive_c/Program Files/qelo/') <(
+    printf '%s\n' '[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qelo]' "drive_c/Program Files/qelo" \
+        "${lnk#"$WINEPREFIX/"}" "${settings%/*}" "$settings" | sed "s|^$WINEPREFIX/||" | LC_ALL=C sort) ||
+    fail "the setup made more than its folder, shortcut and entry"
+
+# The earlier version again: refused, as a silent setup does not ask.
+if wine "$earlier" /S; then fail "the earlier version installed over this one"; fi
+wineserver -w
+entry | grep -qx "DisplayVersion    REG_SZ    $version" || fail "the refused setup changed the entry"
+
+# The game from its shortcut. Program Files refuses new files to a player on Windows, so the game saves per user.
+rm -r "${settings%/*}"
+if chattr +i "$app" 2>/dev/null; then ini="$settings"; else ini="$app/qelo.ini"; fi
+play "$lnk" "$build_dir/wine-setup" "$ini"
+chattr -i "$app" 2>/dev/null || true
+
+# The silent uninstall leaves the settings the game wrote, and nothing else of what there was not before.
+run "$app/Uninstall.exe" /S
+left="$(LC_ALL=C comm -13 "$scratch/before" <(snapshot))"
+[ "$left" = "$(printf '%s\n' "${ini%/*}" "$ini" | sed "s|^$WINEPREFIX/||")" ] || fail "the uninstaller left $left"
+
+if [ -n "${QELO_SIGN_PFX:-}" ]; then signed="signed with $QELO_SIGN_PFX"; else signed="unsigned"; fi
+echo "Windows build, suites, game and setup under Wine passed; left after uninstalling: ${left//$'\n'/, }"
+echo "Setup ($signed): $setup"
+echo "Portable zip: $zip_file"

@@ -1,5 +1,5 @@
-"""Plays the portable qelo.exe under Wine through xdotool and the screen's pixels (AT-SPI does not reach into Wine),
-from スタート to 終了, with 設定 → 変更 writing qelo.ini. Usage (in scripts/xsession.sh): wine_play.py QELO_EXE SHOTS"""
+"""Plays qelo.exe, or a shortcut to it, under Wine through xdotool and the screen's pixels (AT-SPI does not reach
+into Wine): スタート to 終了, 設定 → 変更 writing INI (else qelo.ini beside qelo.exe). In xsession.sh: EXE|LNK SHOTS [INI]"""
 import pathlib, subprocess, sys  # noqa: E401
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "e2e"))
@@ -8,6 +8,7 @@ from qelo_driver import click, colour_count, poll, run  # noqa: E402
 BLACK, RED, BLUE = (0, 0, 0), (255, 0, 0), (0, 0, 255)
 MENU = 20  # the menu bar's height; the design's places below it are in pixels of the central area
 exe, shots = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+ini = pathlib.Path(sys.argv[3]) if len(sys.argv) > 3 else exe.with_name("qelo.ini")
 
 
 def window(name):
@@ -38,7 +39,8 @@ def menu_items(area):
     return [at(area, a, 3, b - a + 1, MENU - 6) for a, b in zip(starts, ends)]
 
 
-game = subprocess.Popen(["wine", str(exe)], cwd="/")
+shell = ["start", "/wait", "/unix"] if exe.suffix == ".lnk" else []  # Wine's shell opens a shortcut
+game = subprocess.Popen(["wine", *shell, str(exe)], cwd="/")
 poll(lambda: run("xprop", "-id", window("qelo")[0], "_NET_WM_STATE").count("MAXIMIZED") == 2, "maximised window")
 _, area = window("qelo")
 start, client = at(area, 8, MENU + 8, 105, 41), at(area, 0, MENU, area[2], area[3] - MENU)
@@ -55,7 +57,7 @@ click(settings_item)
 _, dialog = window("設定")
 step("5-settings", lambda: colour_count(at(dialog, 248, 24, 73, 25), BLACK) > 20, "変更")
 click(at(dialog, 284, 36))
-ini, defaults = exe.with_name("qelo.ini"), bytes.fromhex("00 00 00 00 00 00 08 40 05 00 00 00 00 00 00 00 08 40 32 00")
-poll(lambda: ini.exists() and ini.read_bytes() == defaults, "qelo.ini of the defaults beside qelo.exe")
+defaults = bytes.fromhex("00 00 00 00 00 00 08 40 05 00 00 00 00 00 00 00 08 40 32 00")
+poll(lambda: ini.exists() and ini.read_bytes() == defaults, f"{ini} of the defaults")
 click(quit_item)
 poll(lambda: game.poll() == 0, "end with exit status 0")
