@@ -79,13 +79,17 @@ def turn(answer, verdict, own, other):
     """Answers the next question with answer(its symbols) and checks the verdict's colour."""
     symbols, _ = question()
     keys = poll(lambda: {e["text"]: e for e in find(name="lblKey")}, "keyboard")
+    typed = ""
     for symbol in answer(symbols):
         press("BS", "Command1") if symbol == "BS" else page.click(keys[symbol]["x"], keys[symbol]["y"])
-    watch_question()
+        typed = typed[:-1] if symbol == "BS" else typed + symbol
+    poll(lambda: find(typed, "lblInput"), f"{typed} typed")
     press("OK", "cmdAns")
     label = poll(lambda: find(verdict, "lblAns"), verdict)[0]
     poll(lambda: colour_count(label, own) >= 20 and colour_count(label, other) == 0, f"{verdict} in {own}")
     shot(verdict)
+    # The correct string stays shown under the verdict; the next question replaces it.
+    watch_question()
 
 
 with Browser(site) as page:
