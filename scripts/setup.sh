@@ -79,6 +79,11 @@ require_session() {
         skip "/usr/bin/python3 lacks pyatspi (python3-pyatspi) or the AT-SPI bus (at-spi2-core)"
 }
 
+# The version set once in CMakeLists.txt, for the names of what the scripts leave.
+project_version() {
+    sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt"
+}
+
 # Usage: build [CMAKE_OPTION...]
 build() {
     cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${QELO_BUILD_TYPE:-RelWithDebInfo}" "$@"

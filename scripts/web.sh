@@ -94,7 +94,7 @@ inside() {
     echo "Played in headless Chromium in $((SECONDS - started)) s"
 
     local version
-    version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
+    version="$(project_version)"
     (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
         zip -qr "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
 }

@@ -68,7 +68,7 @@ cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE
 cmake --build "$build_dir" --parallel
 
 # The setup; a publisher's certificate signs it (packaging/windows/sign.sh).
-version="$(sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt")"
+version="$(project_version)"
 setup="$build_dir/qelo-$version-windows-x64-setup.exe"
 rm -f "$setup" "$build_dir"/qelo-*.zip
 started=$SECONDS
