@@ -3,6 +3,8 @@
 # which each install only the lists they need. A second run finds everything in place and only rebuilds.
 # Tests (and make-icons.sh --check) source it only to check for their tools: they never install anything.
 set -euo pipefail
+# A failure inside $(...) fails the script too, not only the substitution.
+shopt -s inherit_errexit
 
 root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${QELO_BUILD_DIR:-$root_dir/build}"

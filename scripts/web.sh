@@ -9,7 +9,28 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
 
 qt_version=6.8.2
-qt_prefix="$cache_dir/qt-$qt_version-wasm"
+# Built for size: link-time optimization, -Os, no deprecated API, and none of the features the game does not use
+# (each step's effect is in bench/RESULTS.md). Single-threaded, so that a page needs no cross-origin isolation;
+# static, as Qt for WebAssembly is.
+qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecated-up-to 0x060800
+    -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
+    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport -no-feature-concurrent
+    -no-feature-xml -no-feature-testlib -no-feature-jpeg -no-feature-gif -no-feature-ico
+    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm -no-feature-imageformat_xpm
+    -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
+    -no-feature-textmarkdownwriter -no-feature-mimetype-database -no-feature-sessionmanager
+    -no-feature-desktopservices -no-feature-style-stylesheet -no-feature-graphicsview -no-feature-graphicseffect
+    -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-filedialog -no-feature-fontdialog
+    -no-feature-colordialog -no-feature-inputdialog -no-feature-progressdialog -no-feature-errormessage
+    -no-feature-wizard -no-feature-mdiarea -no-feature-dockwidget -no-feature-toolbar -no-feature-toolbox
+    -no-feature-splashscreen -no-feature-lcdnumber -no-feature-dial -no-feature-splitter -no-feature-tabwidget
+    -no-feature-treeview -no-feature-treewidget -no-feature-tableview -no-feature-tablewidget -no-feature-columnview
+    -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
+    -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
+    -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
+    -no-feature-sizegrip -no-feature-scroller -no-feature-style-windows)
+# A changed configuration builds into a folder of its own, never over or from an older one.
+qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
 # Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
 emsdk=/root/emsdk
@@ -25,12 +46,8 @@ build_qt() {
     (cd "$work" && "${apt[@]}" source --download-only "qt6-base=$qt_version*")
     rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
     tar -xf "$work"/qt6-base_*.orig.tar.xz -C "$work/src" --strip-components=1
-    # Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is.
     (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
-        -static -release -no-feature-thread -nomake examples -nomake tests -nomake benchmarks \
-        -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport \
-        -no-feature-concurrent -no-feature-xml \
-        -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+        "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
     nice cmake --build "$work/build" --parallel
     cmake --install "$work/build"
     rm -rf "$work"
@@ -103,7 +120,7 @@ inside() {
 # from the minimal root first when there is none.
 web_root_tar() {
     local packages=(emscripten g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools xz-utils
-        fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket python3-pil)
+        fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket python3-pil librsvg2-bin nodejs npm)
     local tarball="$cache_dir/debian13-web-$(printf '%s\n' "${packages[@]}" | md5sum | cut -c1-12).tar"
     if [ ! -s "$tarball" ]; then
         echo "Preparing a Debian 13 root for the browser build in $tarball" >&2
