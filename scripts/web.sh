@@ -43,9 +43,15 @@ build_qt() {
     local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
         -o Dir::State::Lists="$lists/lists")
     "${apt[@]}" update
-    (cd "$work" && "${apt[@]}" source --download-only "qt6-base=$qt_version*")
+    # Debian's revision moves with its updates (apt cannot match a version by a pattern); the upstream one must not.
+    (cd "$work" && "${apt[@]}" source --download-only qt6-base)
+    local orig="$work/qt6-base_$qt_version+dfsg.orig.tar.xz"
+    if [ ! -f "$orig" ]; then
+        echo "web.sh: Debian 13 no longer has Qt $qt_version's source: $(cd "$work" && echo qt6-base_*.orig.tar.xz)" >&2
+        return 1
+    fi
     rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
-    tar -xf "$work"/qt6-base_*.orig.tar.xz -C "$work/src" --strip-components=1
+    tar -xf "$orig" -C "$work/src" --strip-components=1
     (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
         "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
     nice cmake --build "$work/build" --parallel
