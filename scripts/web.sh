@@ -28,7 +28,9 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
     -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
     -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
     -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
-    -no-feature-sizegrip -no-feature-scroller)
+    -no-feature-sizegrip -no-feature-scroller
+    # The style sheet code includes the Windows style's header whether style sheets are on or not.
+    -feature-style-windows)
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
@@ -36,7 +38,7 @@ qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
 emsdk=/root/emsdk
 
 build_qt() {
-    local work="$cache_dir/qt-wasm-work" lists=/root/apt-sources
+    local work="$cache_dir/qt-wasm-work"
     # An interrupted or failed build goes on where it stopped: configure again over it, build what is missing.
     if [ ! -x "$work/src/configure" ]; then
         fetch_qt_source "$work"
