@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyLayout.h"
+#include "platform/Controls.h"
 
 #include <QRect>
 #include <QSize>
@@ -9,8 +10,7 @@
 // every control a finger taps is at least MinTarget square, and what shows symbols grows with it.
 namespace TouchLayout {
 
-// The smallest target a finger hits reliably (44 CSS px, as the platforms' guidance asks).
-inline constexpr int MinTarget = 44;
+inline constexpr int MinTarget = Controls::TouchTarget;
 // Keys grow up to this while the window still offers twice the cells the symbols need.
 inline constexpr int MaxKey = 64;
 inline constexpr int Gap = 6;

@@ -308,7 +308,9 @@ void frmMain::clientResized()
     // A turn survives a phone turned or a window snapped smaller: keys it would leave outside come back in.
     if (m_cells.empty() || lblKey[0]->isHidden())
         return;
-    m_cells = KeyLayout::keepInside(m_cells, KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size())),
+    const KeyLayout::Grid inside = KeyLayout::cellsInside(ScaleWidth(), ScaleHeight(), Convert::toInt32(m_lblKey[0].width()),
+                                                          Convert::toInt32(m_lblKey[0].height()), m_frameTable.height());
+    m_cells = KeyLayout::keepInside(m_cells, inside, KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size())),
                                     m_random);
     moveKeysToCells();
 }
@@ -422,12 +424,12 @@ void frmMain::mnuEnd_Click()
 
 void frmMain::mnuOpt_Click()
 {
-    Controls::showModal(new frmOpt(this));
+    Controls::showModal(new frmOpt(this, m_pointer));
 }
 
 void frmMain::mnuAbout_Click()
 {
-    Controls::showModal(new frmAbout(this));
+    Controls::showModal(new frmAbout(this, m_pointer));
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
