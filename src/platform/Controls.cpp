@@ -92,8 +92,7 @@ void place(QWidget *control, float left, float top, float width, float height)
 
 void place(QWidget *control, const QRect &pixels)
 {
-    place(control, float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
-          float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height())));
+    TwipsGeometry(control).setPixelRect(pixels);
 }
 
 void setForeColor(QWidget *control, quint32 bgr)

@@ -1,12 +1,9 @@
 // Checks the main window and the dialogs on a phone's window, and a turn whose window changes size.
 #include "forms/about/frmAbout.h"
-#include "forms/main/TouchLayout.h"
 #include "forms/main/frmMain.h"
 #include "forms/settings/frmOpt.h"
 
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -18,55 +15,65 @@ using namespace Qt::StringLiterals;
 using namespace mdlUser;
 using Controls::Pointer;
 
+namespace {
+
+// Inside `within` and at least `minimum` pixels square: a finger's target by default.
+bool fits(const QRect &place, const QRect &within, int minimum = 44)
+{
+    return within.contains(place) && place.width() >= minimum && place.height() >= minimum;
+}
+
+} // namespace
+
 class TestTouch : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<frmMain> m_window;
 
-    template <typename T = QLabel>
-    T *control(const char *name) const { return m_window->findChild<T *>(QLatin1StringView(name)); }
+    QWidget *control(const char *name) const { return m_window->findChild<QWidget *>(QLatin1StringView(name)); }
     QWidget *key(int index) const { return m_window->keyGeometry(index).widget(); }
-    QRect inClient(const QWidget *widget) const { return QRect(widget->mapTo(m_window->centralWidget(), QPoint()), widget->size()); }
-
-    void openWindow(Pointer pointer, QSize size)
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        m_window = std::make_unique<frmMain>(pointer);
-        m_window->randomSource().setSeedProvider([] { return quint64(20261208); });
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        resizeWindow(size);
-    }
+    QRect client() const { return m_window->centralWidget()->rect(); }
     void resizeWindow(QSize size)
     {
         m_window->showNormal();
         m_window->setGeometry(QRect(QPoint(0, 0), size));
         QTRY_COMPARE(m_window->size(), size);
     }
-    // Every key in play inside the client area, on its own place, at least a finger's size when `minimum` says so.
+    // Keys 0..54 in play on a keyboard just laid out, or laid out again, for the window's size.
     void checkKeys(int minimum)
     {
-        const QRect client = m_window->centralWidget()->rect();
         QList<QRect> places;
-        for (int i = 0; i < AnsKigouNum; ++i) {
+        for (int i = 0; i < KigouCount; ++i) {
             const QRect place = key(i)->geometry();
-            QVERIFY2(client.contains(place) && place.width() >= minimum && place.height() >= minimum,
-                     qPrintable(u"key %1 at %2,%3 %4x%5"_s.arg(i).arg(place.x()).arg(place.y()).arg(place.width()).arg(place.height())));
+            QVERIFY2(fits(place, client(), minimum), qPrintable(u"key %1 at %2,%3"_s.arg(i).arg(place.x()).arg(place.y())));
             for (const QRect &other : places)
                 QVERIFY(!other.intersects(place));
             places << place;
         }
     }
-    void answerRight(int from = 0)
+    void startKeyboard(Pointer pointer, QSize size, qint16 stringLen)
+    {
+        m_window = std::make_unique<frmMain>(pointer);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        resizeWindow(size);
+        Opt = {3, stringLen, 3, 55};
+        m_window->cmdStart_Click();
+        // The longest question lies inside the window too.
+        QVERIFY(client().contains(control("lblData")->geometry()));
+        m_window->timMain_Timer();
+    }
+    void answerRight(int from)
     {
         for (int i = from; i < AnsLen; ++i)
             QTest::mouseClick(key(AnsIndex[i]), Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>("cmdAns"), Qt::LeftButton);
-        QCOMPARE(control("lblAns")->text(), u"正解"_s);
+        QTest::mouseClick(control("cmdAns"), Qt::LeftButton);
+        QCOMPARE(control("lblAns")->property("text").toString(), u"正解"_s);
     }
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void cleanup() { m_window.reset(); }
 
     void phoneWindowsHoldFingerSizedControls_data()
@@ -80,44 +87,32 @@ private slots:
     void phoneWindowsHoldFingerSizedControls()
     {
         QFETCH(QSize, size);
-        openWindow(Pointer::Touch, size);
-        const QRect client = m_window->centralWidget()->rect();
-        for (QAction *item : m_window->menuBar()->actions()) {
-            const QRect place = m_window->menuBar()->actionGeometry(item);
-            QVERIFY(place.width() >= 44 && place.height() >= 44);
-        }
-        QVERIFY(control<QPushButton>("cmdStart")->height() >= 44);
-
-        // The longest question lies inside the window, its symbols as large against their cells as the keys'.
-        Opt = {0.1, 20, 0.1, 55};
-        m_window->cmdStart_Click();
-        QVERIFY(client.contains(control("lblData")->geometry()));
-        m_window->timMain_Timer();
+        startKeyboard(Pointer::Touch, size, 20);
+        for (QAction *item : m_window->menuBar()->actions())
+            QVERIFY(fits(m_window->menuBar()->actionGeometry(item), m_window->menuBar()->rect()));
         checkKeys(44);
+        // The symbols as large against their keys as on the desktop's 25-pixel keys.
         QCOMPARE(key(0)->font().pointSizeF() * 25, 20.25 * key(0)->height());
-        QVERIFY(client.contains(control<QGroupBox>("frameTable")->geometry()));
         for (const char *name : {"lblInput", "Command1", "cmdAns"}) {
-            const QRect place = inClient(control<QWidget>(name));
-            QVERIFY(client.contains(place) && place.width() >= 44 && place.height() >= 44);
+            QWidget *widget = control(name);
+            QVERIFY(fits(QRect(widget->mapTo(m_window->centralWidget(), QPoint()), widget->size()), client()));
         }
-        answerRight();
-        QVERIFY(client.contains(control("lblData")->geometry()) && client.contains(control("lblAns")->geometry()));
+        answerRight(0);
+        QVERIFY(client().contains(control("lblData")->geometry()) && client().contains(control("lblAns")->geometry()));
 
         // The dialogs lie inside the window; what a finger taps in them is its size, and OK and キャンセル close them.
         const std::unique_ptr<QDialog> dialogs[] = {std::make_unique<frmAbout>(m_window.get(), Pointer::Touch),
-                                                    std::make_unique<frmOpt>(m_window.get(), Pointer::Touch)};
+            std::make_unique<frmOpt>(m_window.get(), Pointer::Touch)};
         for (const auto &dialog : dialogs) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
             QVERIFY(m_window->frameGeometry().contains(dialog->frameGeometry()));
-            QPushButton *close = nullptr;
             for (QWidget *control : dialog->findChildren<QWidget *>()) {
                 if (qobject_cast<QPushButton *>(control) || qobject_cast<QComboBox *>(control))
-                    QVERIFY(control->width() >= 44 && control->height() >= 44);
-                if (control->objectName() == u"cmdOK" || control->objectName() == u"cmdCancel")
-                    close = qobject_cast<QPushButton *>(control);
+                    QVERIFY(fits(control->geometry(), control->parentWidget()->rect()));
             }
-            QTest::mouseClick(close, Qt::LeftButton);
+            auto *close = dialog->findChild<QPushButton *>(u"cmdOK"_s);
+            QTest::mouseClick(close ? close : dialog->findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
             QVERIFY(dialog->isHidden());
         }
     }
@@ -137,26 +132,24 @@ private slots:
         QFETCH(Pointer, pointer);
         QFETCH(QSize, before);
         QFETCH(QSize, after);
-        openWindow(pointer, before);
-        Opt = {3, 5, 3, 55};
-        m_window->cmdStart_Click();
-        m_window->timMain_Timer();
+        startKeyboard(pointer, before, 5);
         m_window->lblKey_Click(AnsIndex[0]);
         QList<QRect> places;
         for (int i = 0; i < KigouCount; ++i)
             places << key(i)->geometry();
 
+        // Keys left outside move to free cells inside; the others stay, and so does what was typed.
         resizeWindow(after);
         checkKeys(pointer == Pointer::Touch ? 44 : 25);
         int moved = 0;
         for (int i = 0; i < KigouCount; ++i) {
-            if (m_window->centralWidget()->rect().contains(places[i]))
+            if (client().contains(places[i]))
                 QCOMPARE(key(i)->geometry(), places[i]);
             else
                 ++moved;
         }
         QVERIFY(moved > 0);
-        QCOMPARE(control("lblInput")->text(), KigouTable[AnsIndex[0]]);
+        QCOMPARE(control("lblInput")->property("text").toString(), KigouTable[AnsIndex[0]]);
         answerRight(1);
     }
 
@@ -170,47 +163,15 @@ private slots:
         QCOMPARE(cells, (std::vector<KeyLayout::Cell>{{0, 0}, {0, 1}, {2, 1}, {1, 1}, {3, 0}}));
     }
 
-    void touchSizesFollowTheWindow_data()
-    {
-        QTest::addColumn<QSize>("client");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("rows");
-        // Keys grow while the area below the 56 px frame still offers twice the 55 cells; a finger's 44 at least.
-        QTest::newRow("phone turned, small") << QSize(640, 316) << 44 << 14 << 5;
-        QTest::newRow("phone upright, small") << QSize(360, 596) << 44 << 8 << 12;
-        QTest::newRow("phone upright, large") << QSize(412, 871) << 51 << 8 << 15;
-        QTest::newRow("exactly twice at 64") << QSize(640, 56 + 704) << 64 << 10 << 11;
-    }
-    void touchSizesFollowTheWindow()
-    {
-        QFETCH(QSize, client);
-        QFETCH(int, key);
-        QFETCH(int, columns);
-        QFETCH(int, rows);
-        QCOMPARE(TouchLayout::keySize(client, 56, KigouCount), key);
-        const KeyLayout::Grid grid = TouchLayout::gridFor(client, key, 56);
-        QCOMPARE(QSize(grid.columns, grid.rows), QSize(columns, rows));
-        const TouchLayout::Frame frame = TouchLayout::frameFor(client.width());
-        QCOMPARE(frame.frame, QRect(0, 0, client.width(), 56));
-        QVERIFY(frame.frame.contains(frame.input.united(frame.ok)) && !frame.input.intersects(frame.backspace));
-    }
-
-    void dialogsMoveInsideTheWindow_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QPoint>("place");
-        const QRect area(10, 20, 360, 640);
-        QTest::newRow("fits where it is") << QRect(60, 149, 300, 200) << QPoint(60, 149);
-        QTest::newRow("past the right and bottom edges") << QRect(156, 529, 300, 200) << QPoint(70, 460);
-        QTest::newRow("past the left and top edges") << QRect(-5, 0, 300, 200) << QPoint(10, 20);
-        QTest::newRow("wider than the window") << QRect(50, 50, 400, 200) << QPoint(10, 50);
-    }
     void dialogsMoveInsideTheWindow()
     {
-        QFETCH(QRect, frame);
-        QFETCH(QPoint, place);
-        QCOMPARE(Controls::placeInside(frame, QRect(10, 20, 360, 640)), place);
+        // A frame past the right and bottom edges moves in, one past the left and top edges too; one wider than the
+        // window keeps its left edge on the window's.
+        const QRect area(10, 20, 360, 640);
+        QCOMPARE(Controls::placeInside(QRect(60, 149, 300, 200), area), QPoint(60, 149));
+        QCOMPARE(Controls::placeInside(QRect(156, 529, 300, 200), area), QPoint(70, 460));
+        QCOMPARE(Controls::placeInside(QRect(-5, 0, 300, 200), area), QPoint(10, 20));
+        QCOMPARE(Controls::placeInside(QRect(50, 50, 400, 200), area), QPoint(10, 50));
     }
 };
 

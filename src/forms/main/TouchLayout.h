@@ -27,7 +27,7 @@ Frame frameFor(int clientWidth);
 
 QRect startButton();
 
-// The largest key, MinTarget to MaxKey, whose grid below the frame offers twice keyCount cells; MinTarget when none does.
+// The largest key, MinTarget to MaxKey, whose grid below the frame offers twice keyCount cells; else MinTarget.
 int keySize(QSize client, int frameHeight, int keyCount);
 
 // The whole area below the frame: no free column or row at the edges.

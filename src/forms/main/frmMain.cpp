@@ -17,8 +17,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include <algorithm>
-
 using namespace mdlUser;
 
 namespace {
@@ -308,10 +306,11 @@ void frmMain::clientResized()
     // A turn survives a phone turned or a window snapped smaller: keys it would leave outside come back in.
     if (m_cells.empty() || lblKey[0]->isHidden())
         return;
-    const KeyLayout::Grid inside = KeyLayout::cellsInside(ScaleWidth(), ScaleHeight(), Convert::toInt32(m_lblKey[0].width()),
-                                                          Convert::toInt32(m_lblKey[0].height()), m_frameTable.height());
-    m_cells = KeyLayout::keepInside(m_cells, inside, KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size())),
-                                    m_random);
+    const KeyLayout::Grid inside =
+        KeyLayout::cellsInside(ScaleWidth(), ScaleHeight(), Convert::toInt32(m_lblKey[0].width()),
+                               Convert::toInt32(m_lblKey[0].height()), m_frameTable.height());
+    const KeyLayout::Grid grid = KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size()));
+    m_cells = KeyLayout::keepInside(m_cells, inside, grid, m_random);
     moveKeysToCells();
 }
 
@@ -323,8 +322,7 @@ int frmMain::touchKeySize() const
 void frmMain::placeFrameForTouch()
 {
     const TouchLayout::Frame frame = TouchLayout::frameFor(m_client->width());
-    m_frameTable.setRect(float(Twips::fromPixels(frame.frame.x())), float(Twips::fromPixels(frame.frame.y())),
-                         float(Twips::fromPixels(frame.frame.width())), float(Twips::fromPixels(frame.frame.height())));
+    m_frameTable.setPixelRect(frame.frame);
     Controls::place(lblInput, frame.input);
     Controls::place(Command1, frame.backspace);
     Controls::place(cmdAns, frame.ok);
