@@ -46,7 +46,8 @@ build_qt() {
     # Features the earlier attempt chose stay in CMake's cache, and moc does not look again at sources a changed
     # feature adds: only the options given now may count.
     if [ -f "$work/build/CMakeCache.txt" ]; then
-        sed -i '/^FEATURE_/d' "$work/build/CMakeCache.txt"
+        awk '/^\/\//{help = help $0 "\n"; next} /^FEATURE_/{help = ""; next} {printf "%s", help; help = ""; print}' \
+            "$work/build/CMakeCache.txt" >"$work/cache" && mv "$work/cache" "$work/build/CMakeCache.txt"
         find "$work/build" -path '*_autogen/timestamp' -delete
     fi
     (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
