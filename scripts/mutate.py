@@ -106,6 +106,8 @@ FAULTS = [
      "the Debian package writes qelo.ini under /usr when root plays, and shadows every player's settings"),
     ("bundle-beside", "modules/mdlUser.cpp", "if (perUserBuild || macOS)", "if (perUserBuild)",
      "a macOS build writes qelo.ini inside qelo.app and breaks its signature"),
+    ("root-ini", "modules/mdlUser.cpp", "userFolder.isEmpty() ? QString() : userFolder + name", "userFolder + name",
+     "without a home folder the settings are written at the file system's root"),
     ("ini-name", "modules/mdlUser.cpp", 'QStringLiteral("qelo.ini")', 'QStringLiteral("qelo.cfg")',
      "the settings file has the wrong name"),
     # forms/main/Fonts
@@ -152,6 +154,9 @@ FAULTS = [
      "one symbol in play has no key"),
     ("turn-keys", "forms/main/frmMain.cpp", "const int count = AnsKigouNum;", "const int count = boundKigouNum(Opt.KigouNum);",
      "記号の種類 lowered in mid-turn hides keys the question needs"),
+    ("grid-settings", "forms/main/frmMain.cpp", "m_frameTable.height()),\n        AnsKigouNum);",
+     "m_frameTable.height()),\n        Opt.KigouNum);",
+     "記号の種類 lowered in mid-turn on a small window freezes the game at the keyboard"),
     ("turn-length", "forms/main/frmMain.cpp", "const int length = AnsLen;", "const int length = boundStringLen(Opt.StringLen);",
      "文字の長さ changed in mid-turn judges the answer by the new length"),
     ("key-symbol", "forms/main/frmMain.cpp", "lblInput->text() + KigouTable[index]", "lblInput->text() + KigouTable[index + 1]",

@@ -95,9 +95,17 @@ winpath() { echo "Z:${1//\//\\}"; }
 # plug-in, in real windows on the X display, and print their results instead of sending them to the debugger.
 # Shortcuts that the setup makes stay in the prefix, with no menu entries on this desktop.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEQT_FORCE_STDERR_LOGGING=1
+# Windows' Japanese faces are drawn by the IPA fonts (fonts-ipafont-gothic), as Wine's replacements: Qt falls back
+# to MS UI Gothic for Japanese, and the setup's wizard asks for ＭＳ Ｐゴシック. Without them whichever font the machine
+# has with Japanese in it draws the captions. The file is UTF-16, so that no locale changes the names.
 new_prefix() {
     export WINEPREFIX="$scratch/$1"
     wineboot --init 2>/dev/null && wineserver -w
+    { printf '\xff\xfe'; printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' '"MS UI Gothic"="IPAPGothic"' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS Gothic"="IPAGothic"' |
+        iconv -f UTF-8 -t UTF-16LE; } >"$WINEPREFIX/fonts.reg"
+    wine regedit /S "$(winpath "$WINEPREFIX/fonts.reg")" && wineserver -w
 }
 play() { bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$root_dir/tests/windows/wine_play.py" "$@"; }
 

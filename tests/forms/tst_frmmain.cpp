@@ -252,7 +252,9 @@ private slots:
     {
         QTest::addColumn<QSize>("client");
         QTest::newRow("smallest the window allows") << QSize();
-        // Below the window's minimum, as a window manager may force it.
+        // Below the window's minimum: a phone's screen, upright and turned, or as a window manager may force it.
+        QTest::newRow("phone, portrait") << QSize(360, 640);
+        QTest::newRow("phone, landscape") << QSize(640, 360);
         QTest::newRow("seven columns, too few rows") << QSize(200, 150);
         QTest::newRow("no room for one key") << QSize(40, 30);
     }
@@ -267,15 +269,24 @@ private slots:
         m_window->resize(client.isValid() ? client + QSize(0, m_window->menuBar()->height()) : QSize(1, 1));
         QTRY_COMPARE(m_window->centralWidget()->size(),
                      client.isValid() ? client : m_window->centralWidget()->minimumSize());
-        Opt.KigouNum = AnsKigouNum = 55;
+        // A question drawn from every symbol, then 記号の種類 lowered in 設定 while it shows.
+        Opt = {3, 20, 3, 55};
+        m_window->cmdStart_Click();
+        Opt.KigouNum = 3;
         // Before placing: on a grid with fewer cells than keys the search for a free cell never ends.
         const KeyLayout::Grid grid = m_window->keyGrid();
         QVERIFY(qint64(grid.columns) * grid.rows >= KigouCount);
-        showKeyboard();
+        m_window->timMain_Timer();
         QSet<QPair<float, float>> cells;
-        for (int i = 0; i < KigouCount; ++i)
+        for (int i = 0; i < KigouCount; ++i) {
+            QVERIFY(key(i)->isVisible());
             cells.insert({m_window->keyGeometry(i).left(), m_window->keyGeometry(i).top()});
+        }
         QCOMPARE(cells.size(), KigouCount);
+        for (int i = 0; i < AnsLen; ++i)
+            m_window->lblKey_Click(AnsIndex[i]);
+        m_window->cmdAns_Click();
+        QCOMPARE(control("lblAns")->text(), u"正解"_s);
     }
 
 #ifdef QELO_HAVE_MALLINFO2

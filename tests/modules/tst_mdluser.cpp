@@ -123,24 +123,29 @@ private slots:
     void settingsLiveBesideTheProgramWhereTheyMay_data()
     {
         QTest::addColumn<QString>("beside");
-        QTest::addColumn<bool>("perUserFile");
+        // The player's own folder: "file" holds a settings file, "" none, "no home" there is no such folder.
+        QTest::addColumn<QString>("perUser");
         QTest::addColumn<OptData>("loaded");
         QTest::addColumn<QString>("savedTo");
         const OptData perUserValues{0.5, 9, 2, 30};
-        QTest::newRow("writable folder") << u"none"_s << false << OptData{} << u"beside"_s;
-        QTest::newRow("per-user file, writable folder") << u"none"_s << true << perUserValues << u"beside"_s;
-        QTest::newRow("refusing folder") << u"refusing"_s << false << OptData{} << u"perUser"_s;
-        QTest::newRow("refusing folder, per-user file") << u"refusing"_s << true << perUserValues << u"perUser"_s;
-        QTest::newRow("both files") << u"file"_s << true << OptData{2, 7, 1, 40} << u"beside"_s;
-        QTest::newRow("folder named qelo.ini") << u"folder"_s << true << OptData{} << QString();
+        QTest::newRow("writable folder") << u"none"_s << QString() << OptData{} << u"beside"_s;
+        QTest::newRow("per-user file, writable folder") << u"none"_s << u"file"_s << perUserValues << u"beside"_s;
+        QTest::newRow("refusing folder") << u"refusing"_s << QString() << OptData{} << u"perUser"_s;
+        QTest::newRow("refusing folder, per-user file") << u"refusing"_s << u"file"_s << perUserValues << u"perUser"_s;
+        QTest::newRow("both files") << u"file"_s << u"file"_s << OptData{2, 7, 1, 40} << u"beside"_s;
+        QTest::newRow("folder named qelo.ini") << u"folder"_s << u"file"_s << OptData{} << QString();
         // A system package and a macOS bundle keep none beside the program, even where one is there and writable.
-        QTest::newRow("system package") << u"package"_s << true << perUserValues << u"perUser"_s;
-        QTest::newRow("macOS bundle") << u"bundle"_s << true << perUserValues << u"perUser"_s;
+        QTest::newRow("system package") << u"package"_s << u"file"_s << perUserValues << u"perUser"_s;
+        QTest::newRow("macOS bundle") << u"bundle"_s << u"file"_s << perUserValues << u"perUser"_s;
+        // Without a home folder (a service account, HOME unset) nothing is written at the file system's root.
+        QTest::newRow("refusing folder, no home") << u"refusing"_s << u"no home"_s << OptData{} << QString();
+        QTest::newRow("system package, no home") << u"package"_s << u"no home"_s << OptData{} << QString();
+        QTest::newRow("macOS bundle, no home") << u"bundle"_s << u"no home"_s << OptData{} << QString();
     }
     void settingsLiveBesideTheProgramWhereTheyMay()
     {
         QFETCH(QString, beside);
-        QFETCH(bool, perUserFile);
+        QFETCH(QString, perUser);
         QFETCH(OptData, loaded);
         QFETCH(QString, savedTo);
         QTemporaryDir dir;
@@ -148,8 +153,11 @@ private slots:
         const QString programFolder = dir.filePath(beside == u"refusing" ? u"plain"_s : u"program"_s);
         const QString besideProgram = programFolder + u"/qelo.ini"_s;
         const bool perUserOnly = beside == u"package" || beside == u"bundle";
+        const bool home = perUser != u"no home", perUserFile = perUser == u"file";
         const SettingsFiles files = settingsFilesFor(QDir::toNativeSeparators(programFolder),
-            QDir::toNativeSeparators(dir.filePath(u"config/qelo"_s)), beside == u"package", beside == u"bundle");
+            home ? QDir::toNativeSeparators(dir.filePath(u"config/qelo"_s)) : QString(), beside == u"package",
+            beside == u"bundle");
+        QCOMPARE(files.perUser.isEmpty(), !home);
         writeAll(dir.filePath(u"plain"_s), "plain");
         QVERIFY(QDir(dir.path()).mkpath(beside == u"folder" ? u"program/qelo.ini"_s : u"program"_s));
         if (beside == u"file" || perUserOnly)

@@ -28,15 +28,26 @@ def step(shot, probe, what):
     run("import", "-window", "root", str(shots / f"{shot}.png"))
 
 
-def menu_items(area):
-    """The menu bar's captions, left to right, as runs of dark columns at least 8 pixels apart."""
-    strip = at(area, 0, 3, 400, MENU - 6)
-    raw = subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*strip), "+repage", "-depth",
+def ink(area):
+    """The area's pixels, column by column: True where one is clearly darker than the area's commonest grey, its
+    background. Against the background, not black: Wine may draw thin strokes, such as the long vowel mark, grey."""
+    raw = subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*area), "+repage", "-depth",
                           "8", "gray:-"], check=True, capture_output=True).stdout
-    dark = [x for x in range(400) if any(raw[y * 400 + x] < 60 for y in range(MENU - 6))]
+    background = max(set(raw), key=raw.count)
+    return [[background - raw[y * area[2] + x] > 40 for y in range(area[3])] for x in range(area[2])]
+
+
+def menu_items(area):
+    """The menu bar's captions, left to right, as runs of inked columns; a gap under 9 pixels is within a caption."""
+    columns = ink(at(area, 0, 3, 400, MENU - 6))
+    dark = [x for x, column in enumerate(columns) if any(column)]
     starts = [x for i, x in enumerate(dark) if i == 0 or x - dark[i - 1] > 8]
     ends = [x for i, x in enumerate(dark) if i == len(dark) - 1 or dark[i + 1] - x > 8]
     return [at(area, a, 3, b - a + 1, MENU - 6) for a, b in zip(starts, ends)]
+
+
+def inked(area):
+    return sum(map(sum, ink(area)))
 
 
 shell = ["start", "/wait", "/unix"] if exe.suffix == ".lnk" else []  # Wine's shell opens a shortcut
@@ -44,11 +55,12 @@ game = subprocess.Popen(["wine", *shell, str(exe)], cwd="/")
 poll(lambda: run("xprop", "-id", window("qelo")[0], "_NET_WM_STATE").count("MAXIMIZED") == 2, "maximised window")
 _, area = window("qelo")
 start, client = at(area, 8, MENU + 8, 105, 41), at(area, 0, MENU, area[2], area[3] - MENU)
-step("1-start", lambda: len(menu_items(area)) == 3 and colour_count(start, BLACK) > 30, "menu and スタート")
+label = at(area, 16, MENU + 16, 89, 25)  # inside the button's edges and focus frame
+step("1-start", lambda: len(menu_items(area)) == 3 and inked(label) > 30, "menu and スタート")
 quit_item, settings_item, _ = menu_items(area)
-caption = colour_count(start, BLACK)
+caption = inked(label)
 click(start)
-step("2-question", lambda: colour_count(start, BLACK) != caption and colour_count(client, BLACK) > 100, "question")
+step("2-question", lambda: inked(label) != caption and colour_count(client, BLACK) > 100, "question")
 step("3-keyboard", lambda: colour_count(client, BLACK) > 2000, "keyboard of 50 keys")
 click(at(area, 432, MENU + 32))  # OK with nothing typed
 verdict = at(area, 0, MENU, 130, 66)
