@@ -74,6 +74,7 @@ build_all() {
     # The package that the Debian 12 suite built, linted and played.
     step "$log" "Debian 12 suite and package" bash "$clone/scripts/test.sh"
     cp "$clone"/build/package/qelo_*.deb "$out/"
+    step "$log" "Debian 12 package, apt's check" apt-get install --simulate "$out"/qelo_*.deb
     step "$log" "Debian 13 suite and package" bash "$clone/scripts/debian13.sh" --out "$out"
     step "$log" "Windows setup and zip" bash "$clone/scripts/windows.sh"
     cp "$clone/build-windows/qelo-$version-windows-x64-setup.exe" "$clone/build-windows/qelo-$version-windows-x64.zip" \
@@ -85,8 +86,10 @@ build_all() {
 
 build_all "$work/first"
 if $twice; then
-    # Another folder at another depth, another umask, time zone and locale, and a later time.
-    (umask 077 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 build_all "$work/second/elsewhere")
+    # Another folder at another depth, another umask, time zone and locale (C against UTF-8), and a later time.
+    other_locale=C.UTF-8
+    if [ "$(locale charmap)" = UTF-8 ]; then other_locale=C; fi
+    (umask 077 && export TZ=Asia/Tokyo LC_ALL=$other_locale && build_all "$work/second/elsewhere")
     install_missing diffoscope-minimal >/dev/null
     different=()
     diff <(cd "$work/first/out" && ls) <(cd "$work/second/elsewhere/out" && ls) || fail "the two builds made other files"

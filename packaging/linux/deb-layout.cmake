@@ -9,7 +9,5 @@ file(READ "${desktop}" entry)
 string(REPLACE "\nExec=qelo\n" "\nExec=/usr/games/qelo\n" entry "${entry}")
 file(WRITE "${desktop}" "${entry}")
 
-# Debian names the upstream changelog changelog.gz, which replaces CHANGELOG.md.
-file(REMOVE "${usr}/share/doc/qelo/CHANGELOG.md")
 file(COPY ${CPACK_QELO_DOC_FILES} DESTINATION "${usr}/share/doc/qelo"
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

@@ -64,7 +64,8 @@ set(QELO_DEB_REVISION "1~${os_ID}${os_VERSION_ID}u1" CACHE STRING
 set(deb_version "${PROJECT_VERSION}-${QELO_DEB_REVISION}")
 
 # The Debian changelog has an entry for each version in CHANGELOG.md, at its date; CHANGELOG.md itself, what
-# changed for players, is the upstream changelog. -n keeps the build time out of the compressed copies.
+# changed for players, is also the upstream changelog.gz, where Debian's tools look for it (the README links to
+# CHANGELOG.md, which stays). -n keeps the build time out of the compressed copies.
 set(entries "")
 string(REGEX MATCHALL "\n## [0-9.]+ - [0-9-]+\n" headings "${QELO_CHANGELOG}")
 foreach(heading IN LISTS headings)
