@@ -11,10 +11,12 @@ source "$here/../../scripts/setup.sh"
 # Skipped, never installed, where any is missing.
 require_tools cmake ninja dpkg-query dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli
 require_session
-work="$(mktemp -d)"
+# In the build folder: CPack counts a folder's size as its file system has it into Installed-Size, so the second
+# build below must be on the same file system as the first.
+work="$(mktemp -d "$1/deb_package.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 # The time every file of the package carries; scripts/release.sh sets the commit's.
-export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1765022400}"
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1796558400}"
 deb="$(QELO_PACKAGE_DIR="$1/package" bash "$root_dir/scripts/package.sh" --no-install 2>"$work/log" | tail -n 1)" ||
     fail "scripts/package.sh: $(cat "$work/log")"
 [[ $deb == /*/qelo_*_*.deb && -f $deb ]] || fail "scripts/package.sh printed no qelo_<version>_<arch>.deb: $deb"
