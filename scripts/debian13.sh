@@ -32,7 +32,8 @@ debian13_root_tar() {
 debian13_unpack() {
     mkdir -p "$2"
     tar -xf "$1" -C "$2"
-    cp /etc/resolv.conf "$2/etc/resolv.conf"
+    # Readable by apt's own user whatever the umask.
+    install -m 644 /etc/resolv.conf "$2/etc/resolv.conf"
     # Services that packages would start belong to the host, not to this root.
     printf '#!/bin/sh\nexit 101\n' >"$2/usr/sbin/policy-rc.d"
     chmod +x "$2/usr/sbin/policy-rc.d"
