@@ -68,7 +68,7 @@ build_all() {
     echo "Building in $clone (umask $(umask), TZ ${TZ:-unset}, locale ${LC_ALL:-${LANG:-unset}}; log $log)"
     step "$log" "clone" git clone --quiet "$root_dir" "$clone"
     git -C "$clone" checkout --quiet --detach "$commit"
-    # The commit's own time on every file in the tarball, in the commit's order; gzip leaves out its own time.
+    # The commit's own time on every file in the tarball, in the tree's order; gzip leaves out its own time.
     step "$log" "source tarball" bash -c 'git -C "$1" archive --format=tar --prefix="qelo-$2/" "$3" | gzip -9 -n >"$4"' \
         archive "$clone" "$version" "$commit" "$out/qelo-$version.tar.gz"
     # The package that the Debian 12 suite built, linted and played.
@@ -111,7 +111,8 @@ fi
 # What changed, as CHANGELOG.md says, beside the files; SHA256SUMS covers everything else.
 out="$work/first/out"
 printf '# qelo %s\n%s\n' "$version" "$notes" >"$out/NOTES.md"
-(cd "$out" && LC_ALL=C sha256sum -- * >SHA256SUMS)
+# Listed in one order whatever the locale, so that a rebuild's SHA256SUMS matches line for line.
+(cd "$out" && export LC_ALL=C && sha256sum -- * >SHA256SUMS)
 # Filled in a hidden folder and renamed at the end, so that dist/ never holds half a release.
 mkdir -p "$dist"
 partial="$dist/.$name.partial"
@@ -120,5 +121,5 @@ rm -rf "$partial" && cp -r "$out" "$partial"
 rm -rf "${dist:?}/$name" && mv "$partial" "$dist/$name"
 
 echo "Made in $((SECONDS - started)) s, in $dist/$name:"
-(cd "$dist/$name" && LC_ALL=C stat -c '%s %n' -- * | numfmt --to=iec --suffix=B --padding=8 --field=1)
+(cd "$dist/$name" && export LC_ALL=C && stat -c '%s %n' -- * | numfmt --to=iec --suffix=B --padding=8 --field=1)
 if [ -z "$tags" ]; then echo "A snapshot: tag the commit v$version to make it a release."; fi
