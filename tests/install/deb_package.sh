@@ -17,6 +17,11 @@ work="$(mktemp -d "$1/deb_package.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 # The time every file of the package carries; scripts/release.sh sets the commit's.
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1796558400}"
+# The same sources elsewhere, copied before the first build, with other file times: for a second build below.
+copy="$work/elsewhere/qelo-copy"
+mkdir -p "$copy"
+tar -C "$root_dir" --exclude='./build*' --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$copy"
+find "$copy" -exec touch -h -d '2001-02-03 04:05:06' {} +
 deb="$(QELO_PACKAGE_DIR="$1/package" bash "$root_dir/scripts/package.sh" --no-install 2>"$work/log" | tail -n 1)" ||
     fail "scripts/package.sh: $(cat "$work/log")"
 [[ $deb == /*/qelo_*_*.deb && -f $deb ]] || fail "scripts/package.sh printed no qelo_<version>_<arch>.deb: $deb"
@@ -51,12 +56,8 @@ done < <(find "$doc" -name '*.md')
 bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$here/packaged_settings.py" \
     "$work/root$(sed -n 's/^Exec=//p' "$desktop")"
 
-# Other file times, folder, umask, time zone and locale: the same bytes.
-copy="$work/elsewhere/qelo-copy"
-mkdir -p "$copy"
-tar -C "$root_dir" --exclude='./build*' --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$copy"
-find "$copy" -exec touch -h -d '2001-02-03 04:05:06' {} +
-again="$(cd "$copy" && umask 077 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 QELO_PACKAGE_DIR="$work/elsewhere/build" \
+# Another folder, umask, time zone and locale: the same bytes.
+again="$(cd "$copy" && umask 077 && TZ=Asia/Tokyo LC_ALL=C QELO_PACKAGE_DIR="$work/elsewhere/build" \
     bash scripts/package.sh --no-install 2>"$work/log" | tail -n 1)" || fail "scripts/package.sh again: $(cat "$work/log")"
 if ! cmp "$deb" "$again"; then
     command -v diffoscope >/dev/null && diffoscope "$deb" "$again"
