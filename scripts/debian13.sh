@@ -2,7 +2,8 @@
 # Runs the README's test command in a fresh Debian 13 (trixie) root: bootstraps a minimal root from Debian's
 # archive once (cached as a tarball), unpacks a new copy of it for every run, copies this tree in and runs
 # scripts/test.sh there, in private mount and PID namespaces so that nothing it mounts or starts outlives it.
-# Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo); QELO_DEBIAN_MIRROR another mirror.
+# --out DIR: installs the Debian package that the suite made there with apt, and copies it into DIR. Needs root.
+# QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo); QELO_DEBIAN_MIRROR another mirror.
 # Sourced (by web.sh), it only defines the functions below.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
@@ -31,7 +32,8 @@ debian13_root_tar() {
 debian13_unpack() {
     mkdir -p "$2"
     tar -xf "$1" -C "$2"
-    cp /etc/resolv.conf "$2/etc/resolv.conf"
+    # Readable by apt's own user whatever the umask.
+    install -m 644 /etc/resolv.conf "$2/etc/resolv.conf"
     # Services that packages would start belong to the host, not to this root.
     printf '#!/bin/sh\nexit 101\n' >"$2/usr/sbin/policy-rc.d"
     chmod +x "$2/usr/sbin/policy-rc.d"
@@ -68,5 +70,14 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-debian13.XXXXXX")"
     trap 'rm -rf --one-file-system "$work"' EXIT
     debian13_unpack "$root_tar" "$work/root"
-    debian13_run "$work/root" "bash scripts/test.sh"
+    # The suite builds, lints and plays the Debian package; --out DIR installs it with apt and keeps it, for
+    # scripts/release.sh.
+    command="bash scripts/test.sh" folders=()
+    if [ "${1:-}" = --out ]; then
+        folders+=("$(realpath -m "$2"):/root/out")
+        command+=" && apt-get install -y -qq ./build/package/qelo_*.deb && cp build/package/qelo_*.deb /root/out/"
+    fi
+    # The time the packaged files carry, when scripts/release.sh sets one, is the only setting that goes inside.
+    debian13_run "$work/root" "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }$command" \
+        "${folders[@]}"
 fi

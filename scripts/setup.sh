@@ -27,7 +27,7 @@ session_packages=(
 # The other tests: desktop entry, metainfo and icon tools, what cpack and lintian need; Xlib's headers for a benchmark.
 test_packages=(
     desktop-file-utils appstream librsvg2-bin icoutils icnsutils
-    dpkg-dev file lintian libx11-dev
+    dpkg-dev file lintian libx11-dev diffoscope-minimal
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -84,6 +84,15 @@ require_session() {
 # The version set once in CMakeLists.txt, for the names of what the scripts leave.
 project_version() {
     sed -n 's/^project(qelo VERSION \([0-9.]*\).*/\1/p' "$root_dir/CMakeLists.txt"
+}
+
+# Usage: reproducible_zip ZIP FOLDER: zips the folder (a path relative to the current one) so that the same files
+# make the same bytes: in a fixed order, with the usual modes and no owners or extra time fields, every time in UTC
+# and, when SOURCE_DATE_EPOCH is set, at that time.
+reproducible_zip() {
+    chmod -R u+rwX,go+rX,go-w "$2"
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then find "$2" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +; fi
+    find "$2" | LC_ALL=C sort | TZ=UTC zip -qX "$1" -@
 }
 
 # Usage: build [CMAKE_OPTION...]

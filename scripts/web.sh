@@ -137,7 +137,7 @@ inside() {
     local version
     version="$(project_version)"
     (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
-        zip -qr "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
+        reproducible_zip "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
@@ -188,6 +188,8 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
 web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
-debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
+# The time the files carry, when scripts/release.sh sets one, is the only setting that goes inside.
+debian13_run "$work/root" \
+    "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
     "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"
 echo "Browser build played and passed: the page in $out/site, the zip in $out"

@@ -64,7 +64,7 @@ fi
 cmake -S "$root_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_PREFIX_PATH="$qt_prefix" -DCMAKE_FIND_ROOT_PATH="$qt_prefix" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DBUILD_TESTING=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+    -DBUILD_TESTING=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DQELO_REPRODUCIBLE=ON
 cmake --build "$build_dir" --parallel
 
 # The setup; a publisher's certificate signs it (packaging/windows/sign.sh).
@@ -83,7 +83,7 @@ staged="$build_dir/_CPack_Packages/win64/NSIS/qelo-$version-windows-x64-setup"
 portable="$build_dir/qelo"
 rm -rf "$portable" && cp -r "$staged" "$portable"
 zip_file="$build_dir/qelo-$version-windows-x64.zip"
-(cd "$build_dir" && zip -qr "$zip_file" qelo)
+(cd "$build_dir" && reproducible_zip "$zip_file" qelo)
 
 # Each check has a new Wine prefix, as a new Windows user. Wine finds the DLLs the suites need on WINEPATH, as
 # Windows would on PATH.

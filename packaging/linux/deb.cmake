@@ -1,4 +1,4 @@
-# The Debian package that `cpack -G DEB` makes in the build folder: qelo_<version>_<arch>.deb.
+# The Debian package that `cpack -G DEB` makes in the build folder: qelo_<version>-<revision>_<arch>.deb.
 # Included by packaging/CMakeLists.txt with QELO_DEB_PACKAGE; packaging/linux/deb-layout.cmake finishes the staged tree.
 
 find_program(dpkg_query dpkg-query NO_CACHE)
@@ -45,14 +45,43 @@ file(WRITE "${deb_dir}/copyright"
     "Upstream-Name: qelo\n\n"
     "Files: *\nCopyright: ${holder}\nLicense: Expat\n ${license}\n")
 
-# A native package carries its Debian changelog as changelog.gz; -n keeps the build time out of it.
-execute_process(COMMAND date -R -u -d "${QELO_RELEASE_DATE} 12:00"
-    OUTPUT_VARIABLE release_time OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-file(WRITE "${deb_dir}/changelog"
-    "qelo (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-    "  * Release ${PROJECT_VERSION}.\n\n"
-    " -- ${QELO_DEB_MAINTAINER}  ${release_time}\n")
-execute_process(COMMAND gzip -9 -n -c "${deb_dir}/changelog"
+# One package a Debian release, each built on that release against its libraries. The Debian revision tells them
+# apart and orders them: 1.0.0-1~deb12u1 < 1.0.0-1~deb13u1 < 1.0.0-1, so an upgrade of the system to the next
+# release also upgrades qelo to the build for it, and both files can sit in one folder or one apt repository.
+file(STRINGS /etc/os-release os_release REGEX "^(ID|VERSION_ID|VERSION_CODENAME)=")
+foreach(line IN LISTS os_release)
+    string(REGEX MATCH "^([A-Z_]+)=\"?([^\"]*)\"?$" _ "${line}")
+    set(os_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+endforeach()
+if(os_ID STREQUAL "debian")
+    set(os_ID deb)
+endif()
+if(NOT os_VERSION_ID)
+    set(os_VERSION_ID "${os_VERSION_CODENAME}")
+endif()
+set(QELO_DEB_REVISION "1~${os_ID}${os_VERSION_ID}u1" CACHE STRING
+    "Debian revision of the package, after the version (default: this release's, such as 1~deb12u1)")
+set(deb_version "${PROJECT_VERSION}-${QELO_DEB_REVISION}")
+
+# The Debian changelog has an entry for each version in CHANGELOG.md, at its date; CHANGELOG.md itself, what
+# changed for players, is also the upstream changelog.gz, where Debian's tools look for it (the README links to
+# CHANGELOG.md, which stays). -n keeps the build time out of the compressed copies.
+set(entries "")
+string(REGEX MATCHALL "\n## [0-9.]+ - [0-9-]+\n" headings "${QELO_CHANGELOG}")
+foreach(heading IN LISTS headings)
+    string(REGEX MATCH "## ([0-9.]+) - ([0-9-]+)" _ "${heading}")
+    set(version "${CMAKE_MATCH_1}")
+    execute_process(COMMAND date -R -u -d "${CMAKE_MATCH_2} 12:00"
+        OUTPUT_VARIABLE time OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    string(APPEND entries "qelo (${version}-${QELO_DEB_REVISION}) ${os_VERSION_CODENAME}; urgency=medium\n\n"
+        "  * qelo ${version} for ${os_VERSION_CODENAME}; what changed is in changelog.gz.\n\n"
+        " -- ${QELO_DEB_MAINTAINER}  ${time}\n\n")
+endforeach()
+string(STRIP "${entries}" entries)
+file(WRITE "${deb_dir}/changelog.Debian" "${entries}\n")
+execute_process(COMMAND gzip -9 -n -c "${deb_dir}/changelog.Debian"
+    OUTPUT_FILE "${deb_dir}/changelog.Debian.gz" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND gzip -9 -n -c "${PROJECT_SOURCE_DIR}/CHANGELOG.md"
     OUTPUT_FILE "${deb_dir}/changelog.gz" COMMAND_ERROR_IS_FATAL ANY)
 
 set(CPACK_GENERATOR DEB)
@@ -61,6 +90,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${summary}")
 set(CPACK_PACKAGE_DESCRIPTION "${paragraph}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE "${QELO_DEB_REVISION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QELO_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
@@ -81,5 +111,5 @@ list(JOIN plugin_packages ", " plugin_packages)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${plugin_packages}, fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_SOURCE_DIR}/linux/deb-layout.cmake")
-set(CPACK_QELO_DOC_FILES "${deb_dir}/copyright" "${deb_dir}/changelog.gz")
+set(CPACK_QELO_DOC_FILES "${deb_dir}/copyright" "${deb_dir}/changelog.gz" "${deb_dir}/changelog.Debian.gz")
 include(CPack)

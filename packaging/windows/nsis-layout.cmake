@@ -15,3 +15,20 @@ execute_process(COMMAND "${CPACK_QELO_STRIP}" --strip-unneeded ${programs} COMMA
 # Signed after stripping, which would break the signature; the uninstaller and the setup are signed as NSIS
 # writes them.
 execute_process(COMMAND bash "${CPACK_QELO_SIGN}" "${dir}/qelo.exe" COMMAND_ERROR_IS_FATAL ANY)
+
+# NSIS would pack the folder in the order the file system lists it; a sorted list packs it alike on any machine.
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${dir}" "${dir}/*")
+list(SORT files)
+set(install "")
+set(current "-")
+foreach(file IN LISTS files)
+    get_filename_component(folder "${file}" DIRECTORY)
+    if(NOT folder STREQUAL current)
+        set(current "${folder}")
+        string(REPLACE "/" "\\" folder "$INSTDIR/${folder}")
+        string(REGEX REPLACE "\\\\$" "" folder "${folder}")
+        string(APPEND install "SetOutPath \"${folder}\"\n")
+    endif()
+    string(APPEND install "File \"${dir}/${file}\"\n")
+endforeach()
+file(WRITE "${dir}.files.nsh" "${install}SetOutPath \"$INSTDIR\"\n")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Debian package with scripts/package.sh, lints it, unpacks it into a temporary root and plays the
-# unpacked program there to see where it keeps its settings.
+# unpacked program there to see where it keeps its settings; makes it again from a copy of the sources elsewhere,
+# which must give the same bytes.
 # Usage: deb_package.sh BUILD_DIR (the package is built in BUILD_DIR/package)
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -10,8 +11,17 @@ source "$here/../../scripts/setup.sh"
 # Skipped, never installed, where any is missing.
 require_tools cmake ninja dpkg-query dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli
 require_session
-work="$(mktemp -d)"
+# In the build folder: CPack counts a folder's size as its file system has it into Installed-Size, so the second
+# build below must be on the same file system as the first.
+work="$(mktemp -d "$1/deb_package.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+# The time every file of the package carries; scripts/release.sh sets the commit's.
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1796558400}"
+# The same sources elsewhere, copied before the first build, with other file times: for a second build below.
+copy="$work/elsewhere/qelo-copy"
+mkdir -p "$copy"
+tar -C "$root_dir" --exclude='./build*' --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$copy"
+find "$copy" -exec touch -h -d '2001-02-03 04:05:06' {} +
 deb="$(QELO_PACKAGE_DIR="$1/package" bash "$root_dir/scripts/package.sh" --no-install 2>"$work/log" | tail -n 1)" ||
     fail "scripts/package.sh: $(cat "$work/log")"
 [[ $deb == /*/qelo_*_*.deb && -f $deb ]] || fail "scripts/package.sh printed no qelo_<version>_<arch>.deb: $deb"
@@ -34,7 +44,22 @@ report="$(desktop-file-validate "$desktop" 2>&1)" && ! grep -E '(error|warning):
 # Notes are for information; a warning fails.
 report="$(appstreamcli validate --no-net "$work/root"/usr/share/metainfo/*.metainfo.xml 2>&1)" &&
     ! grep -E '^W:|^E:' <<<"$report" || fail "appstreamcli: $report"
+# The README and the pages it leads to link only to files the package holds.
+doc="$work/root/usr/share/doc/qelo"
+while IFS= read -r page; do
+    for target in $(grep -oE '\]\([^)#:]+' "$page" | cut -c3-); do
+        [ -f "$(dirname "$page")/$target" ] || fail "${page#"$doc/"} links to $target, which the package lacks"
+    done
+done < <(find "$doc" -name '*.md')
 [ -s "$work/root/usr/share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$desktop").svg" ] || fail "no icon"
 # The program the menu entry starts, played where it was unpacked.
 bash "$root_dir/scripts/xsession.sh" /usr/bin/python3 -B "$here/packaged_settings.py" \
     "$work/root$(sed -n 's/^Exec=//p' "$desktop")"
+
+# Another folder, umask, time zone and locale: the same bytes.
+again="$(cd "$copy" && umask 077 && TZ=Asia/Tokyo LC_ALL=C QELO_PACKAGE_DIR="$work/elsewhere/build" \
+    bash scripts/package.sh --no-install 2>"$work/log" | tail -n 1)" || fail "scripts/package.sh again: $(cat "$work/log")"
+if ! cmp "$deb" "$again"; then
+    command -v diffoscope >/dev/null && diffoscope "$deb" "$again"
+    fail "two builds of the package from the same sources differ"
+fi
