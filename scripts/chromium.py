@@ -21,18 +21,26 @@ def poll(probe, what, timeout=20, on_failure=None):
 class Page:
     def __init__(self, url, port):
         self.ws, self.next_id, self.port, self.touch = websocket.create_connection(url, timeout=60), 0, port, False
+        self.events = []  # what the enabled domains reported meanwhile, oldest first
 
     def call(self, method, **params):
         self.next_id += 1
         self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
         while (reply := json.loads(self.ws.recv())).get("id") != self.next_id:
-            pass
+            if "method" in reply:
+                self.events.append(reply)
         if "error" in reply:
             raise RuntimeError(f"{method}: {reply['error']}")
         return reply["result"]
 
     def js(self, expression):
-        reply = self.call("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
+        """The expression's value; None while the page is between two documents."""
+        try:
+            reply = self.call("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
+        except RuntimeError as error:
+            if "context" in str(error).lower():
+                return None
+            raise
         return reply["result"].get("value")
 
     def navigate(self, path):
@@ -72,8 +80,8 @@ def fetch(url):
 
 
 class Browser:
-    def __init__(self, folder):
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Site, directory=folder))
+    def __init__(self, folder, handler=Site):
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(handler, directory=folder))
         with socket.socket() as probe:
             probe.bind(("127.0.0.1", 0))
             self.debug_port = probe.getsockname()[1]

@@ -34,6 +34,8 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
+# The game's own code: how it is compiled and linked (each step's effect is in bench/RESULTS.md).
+game_options=()
 # Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
 emsdk=/root/emsdk
 
@@ -104,39 +106,72 @@ inside() {
 
     local out="$root_dir/build-web" build="$root_dir/build-web/build"
     started=$SECONDS
-    mkdir -p "$build"
-    # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
-    cut_font "$build/NotoSansCJKjp-Regular-qelo.otf"
-    "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF -DQELO_PER_USER_SETTINGS=ON -DBUILD_TESTING=OFF \
-        -DQELO_BUILTIN_FONT="$build/NotoSansCJKjp-Regular-qelo.otf" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
-    cmake --build "$build" --parallel
+    build_game "$build"
     echo "Game built for the browser in $((SECONDS - started)) s"
-
     local site="$out/site"
-    rm -rf "$site" "$out"/qelo-*-web.zip && mkdir -p "$site"
-    cp "$build/src/qelo.js" "$build/src/qelo.wasm" "$build/src/qtloader.js" "$site/"
-    cp "$root_dir/packaging/web/index.html" "$site/index.html"
-    cp "$root_dir/LICENSE" "$site/LICENSE.txt"
-    { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
-      echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$site/LICENSE-font.txt"
-    # Static hosts that serve precompressed files pick these up.
-    local file
-    for file in "$site"/*.wasm "$site"/*.js "$site"/*.html; do
-        brotli -q 11 -k "$file"
-        gzip -9 -k -n "$file"
-    done
-    echo "qelo.wasm: $(stat -c %s "$site/qelo.wasm") bytes raw, $(stat -c %s "$site/qelo.wasm.br") brotli," \
-        "$(stat -c %s "$site/qelo.wasm.gz") gzip"
+    rm -rf "$out"/qelo-*-web.zip
+    make_site "$build" "$site"
+    local wasm
+    wasm="$(echo "$site"/assets/qelo.*.wasm)"
+    echo "qelo.wasm: $(stat -c %s "$wasm") bytes raw, $(stat -c %s "$wasm.br") brotli, $(stat -c %s "$wasm.gz") gzip"
 
     started=$SECONDS
     python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
     echo "Played in headless Chromium in $((SECONDS - started)) s"
+    started=$SECONDS
+    update_and_rebuild "$build" "$out"
+    python3 -B "$root_dir/tests/web/web_load.py" "$site" "$out/site-next" "$out/site-again" "$out/load"
+    echo "Loading, offline play and an update checked in $((SECONDS - started)) s"
 
     local version
     version="$(project_version)"
     (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
         zip -qr "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
+}
+
+# Usage: build_game BUILD_FOLDER [CMAKE_OPTION...]: the game for the browser, its font cut down beside it.
+build_game() {
+    mkdir -p "$1"
+    # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
+    cut_font "$1/NotoSansCJKjp-Regular-qelo.otf"
+    "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF -DQELO_PER_USER_SETTINGS=ON -DBUILD_TESTING=OFF \
+        -DQELO_BUILTIN_FONT="$1/NotoSansCJKjp-Regular-qelo.otf" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+        "${game_options[@]}" "${@:2}"
+    # Qt's resource compiler keeps each file's time, and the font is cut anew for every build: one fixed time, so
+    # that the same source builds the same bytes (a SOURCE_DATE_EPOCH, when set, takes its place).
+    QT_RCC_SOURCE_DATE_OVERRIDE=1 cmake --build "$1" --parallel
+}
+
+# Usage: make_site BUILD_FOLDER SITE_FOLDER: the page's folder from a build (scripts/web_site.py).
+make_site() {
+    local stage="$1/stage"
+    rm -rf "$stage" && mkdir -p "$stage"
+    cp "$1/src/qelo.js" "$1/src/qelo.wasm" "$1/src/qtloader.js" "$stage/"
+    cp "$root_dir/LICENSE" "$stage/LICENSE.txt"
+    { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
+      echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$stage/LICENSE-font.txt"
+    # A maskable icon is cut to a circle or a squircle: the drawing stays inside the middle 80 %.
+    rsvg-convert -w 192 -h 192 -o "$stage/icon-192.png" "$root_dir/resources/qelo.svg"
+    rsvg-convert -w 512 -h 512 -o "$stage/icon-512.png" "$root_dir/resources/qelo.svg"
+    rsvg-convert -w 384 -h 384 --page-width 512 --page-height 512 --left 64 --top 64 -b '#1b3f74' \
+        -o "$stage/icon-maskable-512.png" "$root_dir/resources/qelo.svg"
+    python3 -B "$root_dir/scripts/web_site.py" "$stage" "$2"
+}
+
+# Usage: update_and_rebuild BUILD_FOLDER OUT_FOLDER: the next version's page (the patch level one up) in
+# OUT/site-next, and this version's again in OUT/site-again, built after its resources were touched: that page must
+# equal OUT/site byte for byte. Both from a copy of the build folder, so that only the changed parts are rebuilt.
+update_and_rebuild() {
+    local copy="$1-next" next="$1-next/version.cmake"
+    rm -rf "$copy" && cp -a "$1" "$copy"
+    echo 'math(EXPR PROJECT_VERSION_PATCH "${PROJECT_VERSION_PATCH} + 1")' >"$next"
+    build_game "$copy" -DCMAKE_PROJECT_qelo_INCLUDE="$next"
+    make_site "$copy" "$2/site-next"
+    touch "$root_dir/resources/qelo.svg"
+    build_game "$copy" -UCMAKE_PROJECT_qelo_INCLUDE
+    make_site "$copy" "$2/site-again"
+    rm -rf "$copy"
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
