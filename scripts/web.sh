@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds qelo for the browser with Qt for WebAssembly and plays it in headless Chromium; leaves the page in
-# build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure. Debian 12's emscripten is
+# Builds qelo for the browser with Qt for WebAssembly, plays it in headless Chromium, and loads it as a phone would,
+# offline and across an update to the next version (built too, as is this one once more, which must give the same
+# bytes); leaves the page in build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure. Debian 12's emscripten is
 # too old for Qt 6, so all of it runs in a Debian 13 root (as debian13.sh makes), with Debian's emscripten,
 # Chromium and Qt source. Qt is built once (about 16 minutes on two cores) into the cache, and so is the root with
 # its packages. Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WEB_DIR the output.
@@ -119,7 +120,7 @@ inside() {
     python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
     echo "Played in headless Chromium in $((SECONDS - started)) s"
     started=$SECONDS
-    update_and_rebuild "$build" "$out"
+    next_and_again "$build" "$out"
     python3 -B "$root_dir/tests/web/web_load.py" "$site" "$out/site-next" "$out/site-again" "$out/load"
     echo "Loading, offline play and an update checked in $((SECONDS - started)) s"
 
@@ -159,19 +160,18 @@ make_site() {
     python3 -B "$root_dir/scripts/web_site.py" "$stage" "$2"
 }
 
-# Usage: update_and_rebuild BUILD_FOLDER OUT_FOLDER: the next version's page (the patch level one up) in
-# OUT/site-next, and this version's again in OUT/site-again, built after its resources were touched: that page must
-# equal OUT/site byte for byte. Both from a copy of the build folder, so that only the changed parts are rebuilt.
-update_and_rebuild() {
-    local copy="$1-next" next="$1-next/version.cmake"
-    rm -rf "$copy" && cp -a "$1" "$copy"
+# Usage: next_and_again BUILD_FOLDER OUT_FOLDER: from the same build folder, so that only what changes is rebuilt,
+# the next version's page (the patch level one up) in OUT/site-next, then this version's again in OUT/site-again
+# after its resources were touched: that one must equal OUT/site byte for byte.
+next_and_again() {
+    local next="$2/next-version.cmake"
     echo 'math(EXPR PROJECT_VERSION_PATCH "${PROJECT_VERSION_PATCH} + 1")' >"$next"
-    build_game "$copy" -DCMAKE_PROJECT_qelo_INCLUDE="$next"
-    make_site "$copy" "$2/site-next"
+    build_game "$1" -DCMAKE_PROJECT_qelo_INCLUDE="$next"
+    make_site "$1" "$2/site-next"
     touch "$root_dir/resources/qelo.svg"
-    build_game "$copy" -UCMAKE_PROJECT_qelo_INCLUDE
-    make_site "$copy" "$2/site-again"
-    rm -rf "$copy"
+    build_game "$1" -UCMAKE_PROJECT_qelo_INCLUDE
+    make_site "$1" "$2/site-again"
+    rm "$next"
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
