@@ -36,8 +36,8 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
-# The game's own code: how it is compiled and linked (each step's effect is in bench/RESULTS.md).
-game_options=()
+# The game's own code for size too, and into the same link-time optimization as Qt's (bench/RESULTS.md).
+game_options=(-DCMAKE_CXX_FLAGS_RELEASE="-Oz -DNDEBUG -flto" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz -flto")
 # Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
 emsdk=/root/emsdk
 
