@@ -68,10 +68,10 @@ class Page:
         self.call("Emulation.setCPUThrottlingRate", rate=4 if phone else 1)
 
     def served(self):
-        """{path: SHA-256} of every response from this server since self.events was emptied (Network enabled)."""
+        """{path: SHA-256} of every file this server sent since self.events was emptied (Network enabled)."""
         bodies, origin = {}, f"http://127.0.0.1:{self.port}/"
         for event in (e["params"] for e in self.events if e["method"] == "Network.responseReceived"):
-            if event["response"]["url"].startswith(origin):
+            if event["response"]["url"].startswith(origin) and event["response"]["status"] == 200:
                 body = self.call("Network.getResponseBody", requestId=event["requestId"])
                 data = base64.b64decode(body["body"]) if body["base64Encoded"] else body["body"].encode()
                 bodies[event["response"]["url"].removeprefix(origin) or "index.html"] = hashlib.sha256(data).hexdigest()
