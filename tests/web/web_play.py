@@ -1,7 +1,7 @@
 """Plays the browser build in headless Chromium: a right and a wrong turn with the verdict's colour, BS, 設定 → 変更 →
 reload (the question then lasts the saved time), a refused store, バージョン, 終了, and a phone's viewport by touch.
 Controls are found in Qt's screen-reader mirror of its widgets and clicked at their places with real input events.
-Prints the figures. Usage: web_play.py SITE_FOLDER SHOTS_FOLDER"""
+Prints the figures. Usage: web_play.py SITE_FOLDER SHOTS_FOLDER; web_load.py uses its helpers, on its own page."""
 import io, pathlib, sys  # noqa: E401
 
 from PIL import Image
@@ -9,7 +9,7 @@ from PIL import Image
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
 from chromium import Browser, poll as wait  # noqa: E402
 
-site, shots = sys.argv[1], pathlib.Path(sys.argv[2])
+page = shots = None
 BLUE, RED = (0, 0, 255), (255, 0, 0)
 # Qt draws into shadow roots; the mirror is there too: each element's object name (its id's last part), text, place.
 ROOTS = "[...document.querySelectorAll('*')].filter(e => e.shadowRoot).map(e => e.shadowRoot)"
@@ -30,7 +30,12 @@ def shot(name):
 def open_page():
     """Loads the page and turns the mirror on; returns the first frame's time from navigation, in seconds."""
     page.navigate("index.html")
-    poll(lambda: page.js(ROOTS + ".some(r => r.querySelector('canvas'))"), "first frame")
+    return game_shown()
+
+
+def game_shown(timeout=20):
+    """Waits for the game's first frame and turns the mirror on; returns that frame's time from navigation."""
+    poll(lambda: page.js(ROOTS + ".some(r => r.querySelector('canvas'))"), "first frame", timeout)
     first = page.js("new Promise(r => requestAnimationFrame(() => r(performance.now())))")
     poll(lambda: page.js(ROOTS + """.flatMap(r => [...r.querySelectorAll('button')])
         .find(b => b.innerText === 'Enable Screen Reader')?.click() ?? true"""), "screen-reader button")
@@ -92,62 +97,74 @@ def turn(answer, verdict, own, other):
     watch_question()
 
 
-with Browser(site) as page:
-    page.call("Page.enable")
-    print(f"First frame on a fresh profile: {open_page():.2f} s")
+def question_lasts(seconds):
     start()
-    turn(lambda symbols: [symbols[0], "BS", *symbols], "正解", BLUE, RED)
-    turn(lambda symbols: [*symbols[:-1], "BS"], "不正解", RED, BLUE)
+    length = question()[1]
+    print(f"A {seconds} s question lasted {length:.3f} s")
+    if abs(length - seconds) > 0.1:
+        sys.exit(f"web_play: a {seconds} s question lasted {length:.3f} s")
 
-    # 変更 keeps 1 s in the browser's storage; after a reload the question lasts that long.
+
+def keep_view_time(seconds):
+    """Types the question's length into 設定 and keeps it with 変更."""
     press("設定")
     field = poll(lambda: find(name="cmbViewTime"), "settings dialog")[0]
     page.click(field["x"], field["y"])
     page.call("Input.dispatchKeyEvent", type="rawKeyDown", key="a", code="KeyA", modifiers=2,
               windowsVirtualKeyCode=65)
-    page.call("Input.insertText", text="1")
+    page.call("Input.insertText", text=seconds)
     shot("settings")
     press("変更")
     if find("変更"):
         sys.exit("web_play: the settings dialog stayed open after 変更")
-    open_page()
-    start()
-    lengths = {1: question()[1]}
-    page.call("Page.addScriptToEvaluateOnNewDocument", source="localStorage.clear()")
-    open_page()
-    start()
-    lengths[3] = question()[1]
-    for seconds, measured in sorted(lengths.items()):
-        print(f"A {seconds} s question lasted {measured:.3f} s")
-        if abs(measured - seconds) > 0.1:
-            sys.exit(f"web_play: a {seconds} s question lasted {measured:.3f} s")
 
-    # A store the browser refuses is told to the player, as a failed save on the desktop.
-    page.call("Page.addScriptToEvaluateOnNewDocument", source="""Storage.prototype.setItem = () => {
-        throw new DOMException('the quota is used up', 'QuotaExceededError'); }""")
-    open_page()
-    press("設定")
-    press("変更")
-    poll(lambda: any("QuotaExceededError" in e["text"] for e in find()), "refused store")
-    shot("refused")
-    press("OK")
 
-    press("バージョン")
-    poll(lambda: find("qelo"), "About dialog")
-    shot("about")
-    press("OK")
-    press("終了")
-    poll(lambda: page.js("document.getElementById('message').innerText") == "qelo を終了しました。", "end notice")
-    shot("ended")
+def main():
+    global page, shots
+    shots = pathlib.Path(sys.argv[2])
+    with Browser(sys.argv[1]) as page:
+        page.call("Page.enable")
+        print(f"First frame on a fresh profile: {open_page():.2f} s")
+        start()
+        turn(lambda symbols: [symbols[0], "BS", *symbols], "正解", BLUE, RED)
+        turn(lambda symbols: [*symbols[:-1], "BS"], "不正解", RED, BLUE)
 
-    # A phone held upright: the whole game fits without scrolling and plays by touch.
-    page.phone(390, 844)
-    open_page()
-    if page.js("document.documentElement.scrollWidth > innerWidth || document.documentElement.scrollHeight > "
-               "innerHeight"):
-        sys.exit("web_play: the page scrolls on a phone")
-    start()
-    turn(lambda symbols: symbols, "正解", BLUE, RED)
-    shot("phone")
-    print("Played in headless Chromium: turns, BS, settings kept across a reload, a refused store, About, "
-          "終了, a phone by touch")
+        # 変更 keeps 1 s in the browser's storage, and the question lasts that long after a reload: web_load.py. A
+        # fresh store gives 3 s.
+        page.call("Page.addScriptToEvaluateOnNewDocument", source="localStorage.clear()")
+        open_page()
+        question_lasts(3)
+
+        # A store the browser refuses is told to the player, as a failed save on the desktop.
+        page.call("Page.addScriptToEvaluateOnNewDocument", source="""Storage.prototype.setItem = () => {
+            throw new DOMException('the quota is used up', 'QuotaExceededError'); }""")
+        open_page()
+        press("設定")
+        press("変更")
+        poll(lambda: any("QuotaExceededError" in e["text"] for e in find()), "refused store")
+        shot("refused")
+        press("OK")
+
+        press("バージョン")
+        poll(lambda: find("qelo"), "About dialog")
+        shot("about")
+        press("OK")
+        press("終了")
+        poll(lambda: page.js("document.getElementById('message').innerText") == "qelo を終了しました。", "end notice")
+        shot("ended")
+
+        # A phone held upright: the whole game fits without scrolling and plays by touch.
+        page.phone(390, 844)
+        open_page()
+        if page.js("document.documentElement.scrollWidth > innerWidth || document.documentElement.scrollHeight > "
+                   "innerHeight"):
+            sys.exit("web_play: the page scrolls on a phone")
+        start()
+        turn(lambda symbols: symbols, "正解", BLUE, RED)
+        shot("phone")
+        print("Played in headless Chromium: turns, BS, settings kept across a reload, a refused store, About, "
+              "終了, a phone by touch")
+
+
+if __name__ == "__main__":
+    main()
