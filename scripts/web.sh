@@ -65,6 +65,24 @@ subprocess.run(["pyftsubset", "/usr/share/fonts/opentype/noto/NotoSansCJK-Regula
 EOF
 }
 
+# Usage: render_icon SIZE FILE: the game's icon as a square PNG, from its one drawing.
+render_icon() {
+    rsvg-convert --width "$1" --height "$1" "$root_dir/resources/qelo.svg" --output "$2"
+}
+
+# Prints the Lighthouse program, installed once into the cache; the phone test scores the page with it.
+lighthouse_program() {
+    local version=12.2.3
+    local dir="$cache_dir/lighthouse-$version"
+    if [ ! -x "$dir/node_modules/.bin/lighthouse" ]; then
+        echo "Installing Lighthouse $version into $dir" >&2
+        rm -rf "$dir.part" && mkdir -p "$dir.part"
+        npm install --prefix "$dir.part" --save-exact --no-audit --no-fund --loglevel=error "lighthouse@$version" >&2
+        rm -rf "$dir" && mv "$dir.part" "$dir"
+    fi
+    echo "$dir/node_modules/.bin/lighthouse"
+}
+
 inside() {
     mkdir -p "$emsdk/upstream"
     ln -sfn /usr/share/emscripten "$emsdk/upstream/emscripten"
@@ -94,6 +112,7 @@ inside() {
     rm -rf "$site" "$out"/qelo-*-web.zip && mkdir -p "$site"
     cp "$build/src/qelo.js" "$build/src/qelo.wasm" "$build/src/qtloader.js" "$site/"
     cp "$root_dir/packaging/web/index.html" "$site/index.html"
+    render_icon 32 "$site/favicon.png"
     cp "$root_dir/LICENSE" "$site/LICENSE.txt"
     { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
       echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$site/LICENSE-font.txt"
@@ -106,8 +125,11 @@ inside() {
     echo "qelo.wasm: $(stat -c %s "$site/qelo.wasm") bytes raw, $(stat -c %s "$site/qelo.wasm.br") brotli," \
         "$(stat -c %s "$site/qelo.wasm.gz") gzip"
 
+    local lighthouse
+    lighthouse="$(lighthouse_program)"
     started=$SECONDS
     python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
+    python3 -B "$root_dir/tests/web/web_phone.py" "$site" "$out/phone" "$lighthouse"
     echo "Played in headless Chromium in $((SECONDS - started)) s"
 
     local version

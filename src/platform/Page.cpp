@@ -1,5 +1,7 @@
 #include "Page.h"
 
+#include <QApplication>
+#include <QFont>
 #include <QtGlobal>
 
 #ifdef Q_OS_WASM
@@ -18,6 +20,15 @@ void programEnded([[maybe_unused]] int exitCode)
 {
 #ifdef Q_OS_WASM
     tellLoaderProgramEnded(exitCode);
+#endif
+}
+
+void useDesktopFontSize()
+{
+#ifdef Q_OS_WASM
+    QFont font = QApplication::font();
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
 #endif
 }
 

@@ -6,4 +6,8 @@ namespace Page {
 // A page cannot close its own tab: it is told that the program has ended, and says so.
 void programEnded(int exitCode);
 
+// A page has no system font, and Qt falls back to 12 pt; the desktops' dialog font is 9 pt, the size the dialogs'
+// captions are laid out for. Gives the page's text that size; call once the application exists.
+void useDesktopFontSize();
+
 } // namespace Page
