@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     // A web page starts with no files: the settings come back from the browser's storage before they are read.
     Files::restoreKept(mdlUser::settingsFiles().perUser);
 
-    frmMain window;
+    frmMain window(Page::coarsePointer() ? Controls::Pointer::Touch : Controls::Pointer::Mouse);
     window.show();
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { Page::programEnded(0); });
     return app.exec();

@@ -44,6 +44,12 @@ void place(QWidget *control, float left, float top, float width, float height)
     TwipsGeometry(control).setRect(left, top, width, height);
 }
 
+void place(QWidget *control, const QRect &pixels)
+{
+    place(control, float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
+          float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height())));
+}
+
 void setForeColor(QWidget *control, quint32 bgr)
 {
     QPalette palette = control->palette();

@@ -12,6 +12,10 @@ EM_JS(void, tellLoaderProgramEnded, (int exitCode), {
     if (Module.onExit)
         Module.onExit(exitCode);
 });
+
+EM_JS(int, pageHasCoarsePointer, (), {
+    return typeof matchMedia === 'function' && matchMedia('(pointer: coarse)').matches ? 1 : 0;
+});
 #endif
 
 namespace Page {
@@ -29,6 +33,15 @@ void useDesktopFontSize()
     QFont font = QApplication::font();
     font.setPointSizeF(9);
     QApplication::setFont(font);
+#endif
+}
+
+bool coarsePointer()
+{
+#ifdef Q_OS_WASM
+    return pageHasCoarsePointer() != 0;
+#else
+    return false;
 #endif
 }
 

@@ -10,4 +10,7 @@ void programEnded(int exitCode);
 // captions are laid out for. Gives the page's text that size; call once the application exists.
 void useDesktopFontSize();
 
+// Whether the page's primary pointer is a finger rather than a mouse; false outside a page.
+bool coarsePointer();
+
 } // namespace Page

@@ -64,6 +64,12 @@ void TwipsGeometry::setWidth(float twips)
     apply();
 }
 
+void TwipsGeometry::setHeight(float twips)
+{
+    m_height = twips;
+    apply();
+}
+
 void TwipsGeometry::setRect(float left, float top, float width, float height)
 {
     m_left = left;

@@ -35,6 +35,7 @@ public:
     void setLeft(float twips);
     void setTop(float twips);
     void setWidth(float twips);
+    void setHeight(float twips);
     void setRect(float left, float top, float width, float height);
 
 private:

@@ -20,6 +20,17 @@ qint32 floorToInt32(double value)
     return qint32(floored);
 }
 
+// One draw for the column, then one for the row, until the cell is not taken.
+Cell freeCell(const Grid &grid, const std::vector<Cell> &taken, RandomSource &random)
+{
+    Cell cell;
+    do {
+        cell.column = qint16(Convert::floor(double(random.draw()) * grid.columns));
+        cell.row = qint16(Convert::floor(double(random.draw()) * grid.rows));
+    } while (std::find(taken.begin(), taken.end(), cell) != taken.end());
+    return cell;
+}
+
 } // namespace
 
 Grid gridFor(double clientWidth, double clientHeight, qint32 keyWidth, qint32 keyHeight, double frameHeight)
@@ -44,13 +55,16 @@ std::vector<Cell> placeKeys(const Grid &grid, int keyCount, RandomSource &random
 {
     std::vector<Cell> cells;
     cells.reserve(std::max(keyCount, 0));
-    for (int i = 0; i < keyCount; ++i) {
-        Cell cell;
-        do {
-            cell.column = qint16(Convert::floor(double(random.draw()) * grid.columns));
-            cell.row = qint16(Convert::floor(double(random.draw()) * grid.rows));
-        } while (std::find(cells.begin(), cells.end(), cell) != cells.end());
-        cells.push_back(cell);
+    for (int i = 0; i < keyCount; ++i)
+        cells.push_back(freeCell(grid, cells, random));
+    return cells;
+}
+
+std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &grid, RandomSource &random)
+{
+    for (Cell &cell : cells) {
+        if (cell.column >= grid.columns || cell.row >= grid.rows)
+            cell = freeCell(grid, cells, random);
     }
     return cells;
 }

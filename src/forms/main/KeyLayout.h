@@ -34,4 +34,8 @@ Grid gridWithRoomFor(Grid grid, int keyCount);
 // one for the row, an occupied cell drawn again. The grid must hold keyCount cells.
 std::vector<Cell> placeKeys(const Grid &grid, int keyCount, RandomSource &random);
 
+// After the window changed size: the keys on cells outside the grid move, in key order, to free cells drawn as
+// placeKeys draws them; the others stay. The grid must hold cells.size() cells.
+std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &grid, RandomSource &random);
+
 } // namespace KeyLayout

@@ -2,6 +2,7 @@
 
 #include "Fonts.h"
 #include "KeyLayout.h"
+#include "TouchLayout.h"
 #include "forms/about/frmAbout.h"
 #include "forms/settings/frmOpt.h"
 #include "modules/mdlUser.h"
@@ -9,11 +10,14 @@
 #include "platform/Convert.h"
 #include "platform/FittingLabel.h"
 #include "platform/OneShotTimer.h"
+#include "platform/TouchStyle.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include <algorithm>
 
 using namespace mdlUser;
 
@@ -35,8 +39,9 @@ constexpr quint32 Red = 0x0000FF;
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(Controls::Pointer pointer, QWidget *parent)
     : QMainWindow(parent)
+    , m_pointer(pointer)
 {
     createControls();
     createMenu();
@@ -51,7 +56,9 @@ void frmMain::createControls()
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
-    m_client->setMinimumSize(MinimumClientWidthPx, MinimumClientHeightPx);
+    // A finger's keys fill the whole area below the frame, so a phone's window holds them at any size.
+    if (!touch())
+        m_client->setMinimumSize(MinimumClientWidthPx, MinimumClientHeightPx);
     setCentralWidget(m_client);
 
     const QFont buttonFont = Fonts::designFont(Fonts::ButtonPointSize);
@@ -113,6 +120,15 @@ void frmMain::createControls()
     m_lblData.setRect(1080, 1080, 7815, 375);
     lblData->hide();
 
+    if (touch()) {
+        const QFont captionFont = Fonts::designFont(TouchLayout::captionPointSize());
+        for (QWidget *control : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(cmdAns),
+                                 static_cast<QWidget *>(lblInput), static_cast<QWidget *>(cmdStart)})
+            control->setFont(captionFont);
+        Controls::place(cmdStart, TouchLayout::startButton());
+        placeFrameForTouch();
+    }
+
     setTabOrder(cmdStart, cmdAns);
     setTabOrder(cmdAns, Command1);
 
@@ -121,6 +137,7 @@ void frmMain::createControls()
     connect(cmdAns, &QPushButton::clicked, this, &frmMain::cmdAns_Click);
     connect(timMain, &OneShotTimer::timeout, this, &frmMain::timMain_Timer);
     connect(timSub, &OneShotTimer::timeout, this, &frmMain::timSub_Timer);
+    m_client->installEventFilter(this);
 }
 
 void frmMain::createMenu()
@@ -133,6 +150,10 @@ void frmMain::createMenu()
     mnuOpt->setObjectName(QStringLiteral("mnuOpt"));
     mnuAbout = menuBar()->addAction(QStringLiteral("バージョン"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    if (touch()) {
+        menuBar()->setStyle(new TouchStyle(TouchLayout::MenuItem, this));
+        menuBar()->setFont(Fonts::designFont(TouchLayout::captionPointSize()));
+    }
 
     connect(mnuEnd, &QAction::triggered, this, &frmMain::mnuEnd_Click);
     connect(mnuOpt, &QAction::triggered, this, &frmMain::mnuOpt_Click);
@@ -209,6 +230,8 @@ void frmMain::StartPrg()
     }
 
     lblData->setText(DataStr);
+    if (touch())
+        sizeQuestionForTouch();
     m_lblData.setWidth(float((AnsLen + 1) * double(m_lblData.height())));
 
     const double x = Convert::floor(double(m_random.draw()) * (ScaleWidth() - m_lblData.width()));
@@ -229,33 +252,108 @@ void frmMain::timMain_Timer()
     VeiwKeyBorad();
 }
 
-KeyLayout::Grid frmMain::keyGrid() const
+KeyLayout::Grid frmMain::visibleGrid() const
 {
+    if (touch()) {
+        return TouchLayout::gridFor(m_client->size(), Twips::toPixels(m_lblKey[0].width()),
+                                    Twips::toPixels(m_frameTable.height()));
+    }
     const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
     const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
-    return KeyLayout::gridWithRoomFor(
-        KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, m_frameTable.height()),
-        AnsKigouNum);
+    return KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, m_frameTable.height());
+}
+
+KeyLayout::Grid frmMain::keyGrid() const
+{
+    return KeyLayout::gridWithRoomFor(visibleGrid(), AnsKigouNum);
 }
 
 void frmMain::VeiwKeyBorad()
 {
     lblInput->setText(QString());
-
-    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
-    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
-    const double top = m_frameTable.height();
+    if (touch())
+        sizeKeysForTouch();
 
     // The symbols the question was drawn from, whatever the settings say by now.
     const int count = AnsKigouNum;
-    const std::vector<KeyLayout::Cell> cells = KeyLayout::placeKeys(keyGrid(), count, m_random);
-
-    for (int i = 0; i < count; ++i) {
-        m_lblKey[i].setTop(float(double(keyHeight * cells[i].row) + top));
-        m_lblKey[i].setLeft(float(double(keyWidth * cells[i].column) + 0));
+    m_cells = KeyLayout::placeKeys(keyGrid(), count, m_random);
+    moveKeysToCells();
+    for (int i = 0; i < count; ++i)
         lblKey[i]->show();
-    }
     frameTable->show();
+}
+
+void frmMain::moveKeysToCells()
+{
+    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
+    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
+    const double top = m_frameTable.height();
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        m_lblKey[i].setTop(float(double(keyHeight * m_cells[i].row) + top));
+        m_lblKey[i].setLeft(float(double(keyWidth * m_cells[i].column) + 0));
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        clientResized();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::clientResized()
+{
+    if (touch())
+        placeFrameForTouch();
+    // A turn survives a phone turned or a window snapped smaller: keys it would leave outside come back in.
+    if (m_cells.empty() || lblKey[0]->isHidden())
+        return;
+    m_cells = KeyLayout::keepInside(m_cells, KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size())),
+                                    m_random);
+    moveKeysToCells();
+}
+
+int frmMain::touchKeySize() const
+{
+    return TouchLayout::keySize(m_client->size(), Twips::toPixels(m_frameTable.height()), KigouCount);
+}
+
+void frmMain::placeFrameForTouch()
+{
+    const TouchLayout::Frame frame = TouchLayout::frameFor(m_client->width());
+    m_frameTable.setRect(float(Twips::fromPixels(frame.frame.x())), float(Twips::fromPixels(frame.frame.y())),
+                         float(Twips::fromPixels(frame.frame.width())), float(Twips::fromPixels(frame.frame.height())));
+    Controls::place(lblInput, frame.input);
+    Controls::place(Command1, frame.backspace);
+    Controls::place(cmdAns, frame.ok);
+}
+
+void frmMain::sizeKeysForTouch()
+{
+    const int size = touchKeySize();
+    const auto twips = float(Twips::fromPixels(size));
+    if (m_lblKey[0].width() == twips)
+        return;
+    const QFont font = Fonts::designFont(TouchLayout::symbolPointSize(size));
+    for (int i = 0; i < KigouCount; ++i) {
+        m_lblKey[i].setRect(m_lblKey[i].left(), m_lblKey[i].top(), twips, twips);
+        lblKey[i]->setFont(font);
+    }
+}
+
+void frmMain::sizeQuestionForTouch()
+{
+    const int height = TouchLayout::questionHeight(m_client->width(), touchKeySize(), AnsLen);
+    m_lblData.setHeight(float(Twips::fromPixels(height)));
+    lblData->setFont(Fonts::designFont(TouchLayout::symbolPointSize(height)));
+}
+
+void frmMain::placeVerdictForTouch()
+{
+    const int key = Twips::toPixels(m_lblKey[0].width());
+    Controls::place(lblAns, TouchLayout::verdict(Twips::toPixels(m_frameTable.height()),
+                                                 Twips::toPixels(m_lblData.height()), key));
+    lblAns->setFont(Fonts::designFont(TouchLayout::symbolPointSize(key)));
 }
 
 void frmMain::lblKey_Click(int index)
@@ -302,6 +400,8 @@ void frmMain::ViewAnsCheck()
     lblData->show();
     for (QLabel *key : lblKey)
         key->hide();
+    if (touch())
+        placeVerdictForTouch();
     lblAns->show();
 
     timSub->setInterval(Convert::toInt32(Opt.ViewAnsTime * 1000));

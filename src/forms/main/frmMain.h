@@ -2,6 +2,7 @@
 
 #include "KeyLayout.h"
 #include "modules/mdlUser.h"
+#include "platform/Controls.h"
 #include "platform/RandomSource.h"
 #include "platform/Twips.h"
 
@@ -20,7 +21,7 @@ class frmMain : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    explicit frmMain(Controls::Pointer pointer = Controls::Pointer::Mouse, QWidget *parent = nullptr);
     ~frmMain() override;
 
     void StartPrg();
@@ -51,12 +52,27 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
     void createControls();
     void createMenu();
     FittingLabel *createKey(int index);
+    KeyLayout::Grid visibleGrid() const;
+    void moveKeysToCells();
+    void clientResized();
+
+    bool touch() const { return m_pointer == Controls::Pointer::Touch; }
+    int touchKeySize() const;
+    void placeFrameForTouch();
+    void sizeKeysForTouch();
+    void sizeQuestionForTouch();
+    void placeVerdictForTouch();
+
+    Controls::Pointer m_pointer;
+    // The cells of the keys on screen, kept so that a change of window size moves only those it leaves outside.
+    std::vector<KeyLayout::Cell> m_cells;
 
     RandomSource m_random;
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QProxyStyle>
+
+// The application's style, with menu bar items no smaller than a finger's target.
+class TouchStyle : public QProxyStyle
+{
+    Q_OBJECT
+
+public:
+    explicit TouchStyle(int minimumTarget, QObject *parent = nullptr);
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override;
+
+private:
+    int m_minimumTarget;
+};
