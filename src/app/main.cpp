@@ -48,6 +48,7 @@ int main(int argc, char *argv[])
 
     Fonts::registerBuiltInFonts();
     Page::useDesktopFontSize();
+    Page::settleTextField();
     // A web page starts with no files: the settings come back from the browser's storage before they are read.
     Files::restoreKept(mdlUser::settingsFiles().perUser);
 

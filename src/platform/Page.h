@@ -10,6 +10,10 @@ void programEnded(int exitCode);
 // captions are laid out for. Gives the page's text that size; call once the application exists.
 void useDesktopFontSize();
 
+// Names the page's hidden text field, through which Qt types, for screen readers, and lets pastes into it through.
+// Call once the application exists.
+void settleTextField();
+
 // Whether the page's primary pointer is a finger rather than a mouse; false outside a page.
 bool coarsePointer();
 
