@@ -6,8 +6,12 @@
 
 #include <QAccessible>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace Controls {
 
@@ -16,6 +20,48 @@ void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight)
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint);
     dialog->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));
+}
+
+QPoint placeInside(const QRect &frame, const QRect &area)
+{
+    const auto along = [](int start, int length, int areaStart, int areaLength) {
+        return std::max(std::min(start, areaStart + areaLength - length), areaStart);
+    };
+    return {along(frame.x(), frame.width(), area.x(), area.width()),
+            along(frame.y(), frame.height(), area.y(), area.height())};
+}
+
+QRect dialogArea(const QWidget *owner, Pointer pointer)
+{
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect();
+    if (owner && pointer == Pointer::Touch)
+        area = area.isEmpty() ? owner->window()->frameGeometry() : area & owner->window()->frameGeometry();
+    return area;
+}
+
+bool fitsIn(QSize clientSize, const QRect &area, const QWidget *owner)
+{
+    // Before it is shown a dialog has no frame yet: count one like its owner's, with a title bar at least.
+    QMargins frame(4, 32, 4, 4);
+    if (owner) {
+        const QRect outer = owner->window()->frameGeometry();
+        const QRect inner = owner->window()->geometry();
+        frame = frame | QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                          outer.bottom() - inner.bottom());
+    }
+    const QSize needed = clientSize.grownBy(frame);
+    return needed.width() <= area.width() && needed.height() <= area.height();
+}
+
+void keepInside(QWidget *dialog, const QRect &area)
+{
+    if (area.isEmpty())
+        return;
+    const QRect frame = dialog->frameGeometry();
+    const QPoint place = placeInside(frame, area);
+    if (place != frame.topLeft())
+        dialog->move(place);
 }
 
 void showModal(QDialog *dialog)
@@ -46,8 +92,7 @@ void place(QWidget *control, float left, float top, float width, float height)
 
 void place(QWidget *control, const QRect &pixels)
 {
-    place(control, float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
-          float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height())));
+    TwipsGeometry(control).setPixelRect(pixels);
 }
 
 void setForeColor(QWidget *control, quint32 bgr)

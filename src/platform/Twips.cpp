@@ -1,5 +1,6 @@
 #include "Twips.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <algorithm>
@@ -77,6 +78,12 @@ void TwipsGeometry::setRect(float left, float top, float width, float height)
     m_width = width;
     m_height = height;
     apply();
+}
+
+void TwipsGeometry::setPixelRect(const QRect &pixels)
+{
+    setRect(float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
+            float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height())));
 }
 
 void TwipsGeometry::apply() const

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+class QRect;
 class QWidget;
 
 // Positions and sizes in twips (1440 per inch), 15 to a device-independent pixel.
@@ -37,6 +38,7 @@ public:
     void setWidth(float twips);
     void setHeight(float twips);
     void setRect(float left, float top, float width, float height);
+    void setPixelRect(const QRect &pixels);
 
 private:
     void apply() const;

@@ -32,12 +32,38 @@ constexpr quint32 Black = 0x000000;
 
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent)
+frmAbout::frmAbout(QWidget *parent, Controls::Pointer pointer)
     : QDialog(parent)
+    , m_area(Controls::dialogArea(parent, pointer))
 {
     createControls();
+    if (pointer == Controls::Pointer::Touch || !Controls::fitsIn(size(), m_area, parent))
+        layOutForTouch();
     placeAtDesignPosition();
     Form_Load();
+}
+
+void frmAbout::layOutForTouch()
+{
+    // The texts from the left edge, where the design keeps room for an icon it never shows, and OK a finger's size.
+    constexpr int Width = 320;
+    constexpr int Margin = 16;
+    constexpr int OkWidth = 100;
+    constexpr int LineTop = 140;
+    constexpr int OkTop = LineTop + 10;
+    setFixedSize(Width, OkTop + Controls::TouchTarget + Margin);
+    Controls::place(lblTitle, QRect(Margin, 12, Width - 2 * Margin, 32));
+    Controls::place(lblVersion, QRect(Margin, 48, Width - 2 * Margin, 18));
+    Controls::place(lblDescription, QRect(Margin, 72, Width - 2 * Margin, 60));
+    m_greyLine = QRect(Margin / 2, LineTop, Width - Margin, 1);
+    m_whiteLine = m_greyLine.translated(0, 1).adjusted(1, 0, 0, 1);
+    Controls::place(cmdOK, QRect(Width - Margin - OkWidth, OkTop, OkWidth, Controls::TouchTarget));
+}
+
+void frmAbout::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Controls::keepInside(this, m_area);
 }
 
 void frmAbout::createControls()
@@ -65,6 +91,14 @@ void frmAbout::createControls()
     cmdOK->setFocus();
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+
+    const int right = Twips::toPixels(LineRight);
+    const int greyLeft = Twips::toPixels(GreyLineLeft);
+    const int whiteLeft = Twips::toPixels(WhiteLineLeft);
+    const int greyTop = Twips::toPixels(GreyLineTop);
+    static_assert(WhiteLineTop - GreyLineTop == Twips::PerPixel, "the white line lies one pixel lower");
+    m_greyLine = QRect(greyLeft, greyTop, right - greyLeft + 1, 1);
+    m_whiteLine = QRect(whiteLeft, greyTop + 1, right - whiteLeft + 1, 2);
 }
 
 void frmAbout::placeAtDesignPosition()
@@ -104,14 +138,7 @@ void frmAbout::paintEvent(QPaintEvent *event)
     QDialog::paintEvent(event);
 
     // The etched separator: filled rectangles put each line on exact pixel rows.
-    const int right = Twips::toPixels(LineRight);
-    const int greyLeft = Twips::toPixels(GreyLineLeft);
-    const int greyTop = Twips::toPixels(GreyLineTop);
-    const int whiteLeft = Twips::toPixels(WhiteLineLeft);
-    const int whiteTop = greyTop + 1;
-    static_assert(WhiteLineTop - GreyLineTop == Twips::PerPixel, "the white line lies one pixel lower");
-
     QPainter painter(this);
-    painter.fillRect(QRect(greyLeft, greyTop, right - greyLeft + 1, 1), Convert::fromBgr(GreyLineColour));
-    painter.fillRect(QRect(whiteLeft, whiteTop, right - whiteLeft + 1, 2), Convert::fromBgr(WhiteLineColour));
+    painter.fillRect(m_greyLine, Convert::fromBgr(GreyLineColour));
+    painter.fillRect(m_whiteLine, Convert::fromBgr(WhiteLineColour));
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Controls.h"
+
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 class QLabel;
@@ -13,7 +16,7 @@ class frmAbout : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmAbout(QWidget *parent = nullptr);
+    explicit frmAbout(QWidget *parent = nullptr, Controls::Pointer pointer = Controls::Pointer::Mouse);
 
     // "<title>のﾊﾞｰｼﾞｮﾝ情報", no space between.
     static QString captionFor(const QString &title);
@@ -25,9 +28,11 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();
+    void layOutForTouch();
     void placeAtDesignPosition();
     void Form_Load();
 
@@ -35,4 +40,8 @@ private:
     QLabel *lblVersion = nullptr;
     QLabel *lblDescription = nullptr;
     QPushButton *cmdOK = nullptr;
+    // The etched separator's grey line; the white one lies a pixel lower.
+    QRect m_greyLine;
+    QRect m_whiteLine;
+    QRect m_area;
 };

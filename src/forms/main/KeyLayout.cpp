@@ -41,6 +41,14 @@ Grid gridFor(double clientWidth, double clientHeight, qint32 keyWidth, qint32 ke
             floorToInt32((clientHeight - keyHeight - frameHeight) / keyHeight)};
 }
 
+Grid cellsInside(double clientWidth, double clientHeight, qint32 keyWidth, qint32 keyHeight, double frameHeight)
+{
+    if (keyWidth <= 0 || keyHeight <= 0)
+        return {};
+    return {std::max(floorToInt32(clientWidth / keyWidth), 0),
+            std::max(floorToInt32((clientHeight - frameHeight) / keyHeight), 0)};
+}
+
 Grid gridWithRoomFor(Grid grid, int keyCount)
 {
     // Cells beyond the client area are reached once the window grows again.
@@ -60,10 +68,10 @@ std::vector<Cell> placeKeys(const Grid &grid, int keyCount, RandomSource &random
     return cells;
 }
 
-std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &grid, RandomSource &random)
+std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &inside, const Grid &grid, RandomSource &random)
 {
     for (Cell &cell : cells) {
-        if (cell.column >= grid.columns || cell.row >= grid.rows)
+        if (cell.column >= inside.columns || cell.row >= inside.rows)
             cell = freeCell(grid, cells, random);
     }
     return cells;

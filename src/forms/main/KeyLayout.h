@@ -27,6 +27,9 @@ struct Cell
 // width and one cell height stay free at the right and bottom edges.
 Grid gridFor(double clientWidth, double clientHeight, qint32 keyWidth, qint32 keyHeight, double frameHeight);
 
+// Columns and rows of cells that lie wholly inside the client area below the frame.
+Grid cellsInside(double clientWidth, double clientHeight, qint32 keyWidth, qint32 keyHeight, double frameHeight);
+
 // A grid that holds keyCount cells: at least one column, and as many rows as the keys need.
 Grid gridWithRoomFor(Grid grid, int keyCount);
 
@@ -34,8 +37,8 @@ Grid gridWithRoomFor(Grid grid, int keyCount);
 // one for the row, an occupied cell drawn again. The grid must hold keyCount cells.
 std::vector<Cell> placeKeys(const Grid &grid, int keyCount, RandomSource &random);
 
-// After the window changed size: the keys on cells outside the grid move, in key order, to free cells drawn as
-// placeKeys draws them; the others stay. The grid must hold cells.size() cells.
-std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &grid, RandomSource &random);
+// After the window changed size: the keys on cells outside `inside` move, in key order, to free cells of the grid
+// drawn as placeKeys draws them; the others stay. The grid must hold cells.size() cells.
+std::vector<Cell> keepInside(std::vector<Cell> cells, const Grid &inside, const Grid &grid, RandomSource &random);
 
 } // namespace KeyLayout

@@ -34,9 +34,7 @@ QRect startButton()
 
 KeyLayout::Grid gridFor(QSize client, int keySize, int frameHeight)
 {
-    if (keySize <= 0)
-        return {};
-    return {std::max(client.width(), 0) / keySize, std::max(client.height() - frameHeight, 0) / keySize};
+    return KeyLayout::cellsInside(client.width(), client.height(), keySize, keySize, frameHeight);
 }
 
 int keySize(QSize client, int frameHeight, int keyCount)

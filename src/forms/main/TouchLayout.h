@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyLayout.h"
+#include "platform/Controls.h"
 
 #include <QRect>
 #include <QSize>
@@ -9,8 +10,7 @@
 // every control a finger taps is at least MinTarget square, and what shows symbols grows with it.
 namespace TouchLayout {
 
-// The smallest target a finger hits reliably (44 CSS px, as the platforms' guidance asks).
-inline constexpr int MinTarget = 44;
+inline constexpr int MinTarget = Controls::TouchTarget;
 // Keys grow up to this while the window still offers twice the cells the symbols need.
 inline constexpr int MaxKey = 64;
 inline constexpr int Gap = 6;
@@ -27,7 +27,7 @@ Frame frameFor(int clientWidth);
 
 QRect startButton();
 
-// The largest key, MinTarget to MaxKey, whose grid below the frame offers twice keyCount cells; MinTarget when none does.
+// The largest key, MinTarget to MaxKey, whose grid below the frame offers twice keyCount cells; else MinTarget.
 int keySize(QSize client, int frameHeight, int keyCount);
 
 // The whole area below the frame: no free column or row at the edges.

@@ -17,8 +17,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include <algorithm>
-
 using namespace mdlUser;
 
 namespace {
@@ -308,8 +306,11 @@ void frmMain::clientResized()
     // A turn survives a phone turned or a window snapped smaller: keys it would leave outside come back in.
     if (m_cells.empty() || lblKey[0]->isHidden())
         return;
-    m_cells = KeyLayout::keepInside(m_cells, KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size())),
-                                    m_random);
+    const KeyLayout::Grid inside =
+        KeyLayout::cellsInside(ScaleWidth(), ScaleHeight(), Convert::toInt32(m_lblKey[0].width()),
+                               Convert::toInt32(m_lblKey[0].height()), m_frameTable.height());
+    const KeyLayout::Grid grid = KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size()));
+    m_cells = KeyLayout::keepInside(m_cells, inside, grid, m_random);
     moveKeysToCells();
 }
 
@@ -321,8 +322,7 @@ int frmMain::touchKeySize() const
 void frmMain::placeFrameForTouch()
 {
     const TouchLayout::Frame frame = TouchLayout::frameFor(m_client->width());
-    m_frameTable.setRect(float(Twips::fromPixels(frame.frame.x())), float(Twips::fromPixels(frame.frame.y())),
-                         float(Twips::fromPixels(frame.frame.width())), float(Twips::fromPixels(frame.frame.height())));
+    m_frameTable.setPixelRect(frame.frame);
     Controls::place(lblInput, frame.input);
     Controls::place(Command1, frame.backspace);
     Controls::place(cmdAns, frame.ok);
@@ -422,12 +422,12 @@ void frmMain::mnuEnd_Click()
 
 void frmMain::mnuOpt_Click()
 {
-    Controls::showModal(new frmOpt(this));
+    Controls::showModal(new frmOpt(this, m_pointer));
 }
 
 void frmMain::mnuAbout_Click()
 {
-    Controls::showModal(new frmAbout(this));
+    Controls::showModal(new frmAbout(this, m_pointer));
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

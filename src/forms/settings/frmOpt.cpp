@@ -80,12 +80,54 @@ QString saveFailedText(const QString &path, const QString &reason)
 
 } // namespace
 
-frmOpt::frmOpt(QWidget *parent)
+frmOpt::frmOpt(QWidget *parent, Controls::Pointer pointer)
     : QDialog(parent)
     , m_settingsFiles(settingsFiles())
+    , m_area(Controls::dialogArea(parent, pointer))
 {
     createControls();
+    if (pointer == Controls::Pointer::Touch || !Controls::fitsIn(size(), m_area, parent))
+        layOutForTouch();
     Form_Load();
+}
+
+void frmOpt::layOutForTouch()
+{
+    // One column of rows a finger can hit, the two buttons below them: narrow enough for a phone held upright,
+    // low enough for one turned.
+    constexpr int Margin = 8;
+    constexpr int Target = Controls::TouchTarget;
+    constexpr int Row = Target + 6;
+    constexpr int LabelWidth = 170;
+    constexpr int ComboLeft = Margin + LabelWidth + Margin;
+    constexpr int ComboWidth = 110;
+    constexpr int Width = ComboLeft + ComboWidth + Margin;
+    constexpr int FrameCaption = 18;
+    constexpr int FrameTop = Margin + 3 * Row;
+    constexpr int FrameHeight = FrameCaption + Row;
+    constexpr int ButtonTop = FrameTop + FrameHeight + Margin;
+    constexpr int ButtonWidth = 140;
+    setFixedSize(Width, ButtonTop + Target + Margin);
+
+    const QList<std::pair<QLabel *, QComboBox *>> rows = {
+        {Label1, cmbViewTime}, {Label2, cmbStringLen}, {Label4, cmbKigouNum}};
+    for (int i = 0; i < rows.size(); ++i) {
+        Controls::place(rows[i].first, QRect(Margin, Margin + i * Row, LabelWidth, Target));
+        Controls::place(rows[i].second, QRect(ComboLeft, Margin + i * Row, ComboWidth, Target));
+    }
+    Controls::place(Frame1, QRect(Margin / 2, FrameTop, Width - Margin, FrameHeight));
+    Controls::place(Label3, QRect(Margin / 2, FrameCaption, LabelWidth, Target));
+    Controls::place(cmbViewAnsTime, QRect(ComboLeft - Margin / 2, FrameCaption, ComboWidth, Target));
+    for (QLabel *label : {Label1, Label2, Label4, Label3})
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Controls::place(cmdOk, QRect(Margin, ButtonTop, ButtonWidth, Target));
+    Controls::place(cmdCancel, QRect(Width - Margin - ButtonWidth, ButtonTop, ButtonWidth, Target));
+}
+
+void frmOpt::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Controls::keepInside(this, m_area);
 }
 
 void frmOpt::createControls()

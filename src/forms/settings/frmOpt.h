@@ -1,8 +1,10 @@
 #pragma once
 
 #include "modules/mdlUser.h"
+#include "platform/Controls.h"
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 class QComboBox;
@@ -17,7 +19,7 @@ class frmOpt : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmOpt(QWidget *parent = nullptr);
+    explicit frmOpt(QWidget *parent = nullptr, Controls::Pointer pointer = Controls::Pointer::Mouse);
 
     // Where "変更" writes; mdlUser::settingsFiles() unless a caller sets others.
     void setSettingsFiles(const mdlUser::SettingsFiles &files) { m_settingsFiles = files; }
@@ -28,9 +30,11 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();
+    void layOutForTouch();
     void Form_Load();
     void ViewTimeList();
     void ViewStringLen();
@@ -39,6 +43,7 @@ private:
     void reportSaveFailure(const QString &path, const QString &reason);
 
     mdlUser::SettingsFiles m_settingsFiles;
+    QRect m_area;
 
     QLabel *Label1 = nullptr;
     QComboBox *cmbViewTime = nullptr;
