@@ -77,6 +77,8 @@ lighthouse_program() {
     if [ ! -x "$dir/node_modules/.bin/lighthouse" ]; then
         echo "Installing Lighthouse $version into $dir" >&2
         rm -rf "$dir.part" && mkdir -p "$dir.part"
+        local trusted=/etc/ssl/certs/host-ca-certificates.crt
+        [ ! -f "$trusted" ] || export NODE_EXTRA_CA_CERTS="$trusted"
         npm install --prefix "$dir.part" --save-exact --no-audit --no-fund --loglevel=error "lighthouse@$version" >&2
         rm -rf "$dir" && mv "$dir.part" "$dir"
     fi
@@ -186,6 +188,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
 web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
+# npm in the root trusts what this machine trusts (the authority of a proxy in between, say).
+[ ! -f /etc/ssl/certs/ca-certificates.crt ] ||
+    cp /etc/ssl/certs/ca-certificates.crt "$work/root/etc/ssl/certs/host-ca-certificates.crt"
 debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
     "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"
 echo "Browser build played and passed: the page in $out/site, the zip in $out"

@@ -47,8 +47,9 @@ def keyboard(where):
 
     def probe():
         keys = page.keys()
-        others = [page.find(name=name)[0] for name in ("lblInput", "Command1", "cmdAns")]
-        why.append(f"{len(keys)} keys" if len(keys) != 55 else misplaced([*keys.values()], others))
+        others = [e for name in ("lblInput", "Command1", "cmdAns") for e in page.find(name=name)]
+        why.append(f"{len(keys)} keys, {len(others)} of the input line, BS and OK" if (len(keys), len(others)) !=
+                   (55, 3) else misplaced([*keys.values()], others))
         return not why[-1] and keys
     page.on_failure = lambda: fail(f"{where}: {why[-1]}")
     keys = page.poll(probe, "keyboard")
@@ -99,9 +100,11 @@ with Browser(site) as page:
     for number, (width, height) in enumerate(PHONES):
         page.phone(width, height)
         page.open_game()
-        zoom = page.js("document.querySelector('meta[name=viewport]').content")
-        if page.js("innerWidth") != width or "user-scalable=no" in zoom.replace(" ", "") or "maximum-scale" in zoom:
-            fail(f"the viewport is {page.js('innerWidth')} px wide on a {width} px phone, or fixed: {zoom}")
+        zoom = dict(part.strip().split("=") for part in page.js("document.querySelector('meta[name=viewport]')"
+                                                                ".content").split(","))
+        if page.js("innerWidth") != width or zoom.get("user-scalable") in ("no", "0") or \
+                float(zoom.get("maximum-scale", 5)) < 5:
+            fail(f"the viewport is {page.js('innerWidth')} px wide on a {width} px phone, or not zoomable: {zoom}")
         if page.js("document.documentElement.scrollWidth > innerWidth || "
                    "document.documentElement.scrollHeight > innerHeight"):
             fail(f"the page scrolls on a {width} x {height} phone")
