@@ -47,8 +47,7 @@ int main(int argc, char *argv[])
         QApplication::setWindowIcon(icon);
 
     Fonts::registerBuiltInFonts();
-    Page::useDesktopFontSize();
-    Page::settleTextField();
+    Page::settleQt();
     // A web page starts with no files: the settings come back from the browser's storage before they are read.
     Files::restoreKept(mdlUser::settingsFiles().perUser);
 

@@ -1,10 +1,14 @@
 #include "Page.h"
 
-#include <QApplication>
-#include <QFont>
 #include <QtGlobal>
 
 #ifdef Q_OS_WASM
+#include <QAccessible>
+#include <QApplication>
+#include <QEvent>
+#include <QFont>
+#include <QWidget>
+
 #include <emscripten.h>
 
 // The runtime stays up behind the page, so the loader's exit handler is called directly.
@@ -26,6 +30,41 @@ EM_JS(void, settleQtTextField, (), {
 EM_JS(int, pageHasCoarsePointer, (), {
     return typeof matchMedia === 'function' && matchMedia('(pointer: coarse)').matches ? 1 : 0;
 });
+
+namespace {
+
+// Qt's screen-reader mirror places a control's element only when the control is shown: one that moves or grows
+// while shown (a key placed again when the phone turns, a frame that follows the window's width) would be read out,
+// and touched, where it was. Telling the mirror again that it is shown places it anew, with what it holds.
+class MirrorFollower : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && QAccessible::isActive()
+            && watched->isWidgetType() && static_cast<QWidget *>(watched)->isVisible()) {
+            auto *moved = static_cast<QWidget *>(watched);
+            tellShown(moved);
+            for (QWidget *inside : moved->findChildren<QWidget *>())
+                tellShown(inside);
+        }
+        return false;
+    }
+
+private:
+    static void tellShown(QWidget *control)
+    {
+        if (!control->isVisible())
+            return;
+        QAccessibleEvent shown(control, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+};
+
+} // namespace
 #endif
 
 namespace Page {
@@ -37,19 +76,14 @@ void programEnded([[maybe_unused]] int exitCode)
 #endif
 }
 
-void useDesktopFontSize()
+void settleQt()
 {
 #ifdef Q_OS_WASM
     QFont font = QApplication::font();
     font.setPointSizeF(9);
     QApplication::setFont(font);
-#endif
-}
-
-void settleTextField()
-{
-#ifdef Q_OS_WASM
     settleQtTextField();
+    qApp->installEventFilter(new MirrorFollower(qApp));
 #endif
 }
 
