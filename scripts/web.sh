@@ -28,7 +28,9 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
     -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
     -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
     -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
-    -no-feature-sizegrip -no-feature-scroller -no-feature-style-windows)
+    -no-feature-sizegrip -no-feature-scroller
+    # The style sheet code includes the Windows style's header whether style sheets are on or not.
+    -feature-style-windows)
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
@@ -36,21 +38,36 @@ qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
 emsdk=/root/emsdk
 
 build_qt() {
-    local work="$cache_dir/qt-wasm-work" lists=/root/apt-sources
+    local work="$cache_dir/qt-wasm-work"
+    # An interrupted or failed build goes on where it stopped: configure again over it, build what is missing.
+    if [ ! -x "$work/src/configure" ]; then
+        fetch_qt_source "$work"
+    fi
+    (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
+        "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+    nice cmake --build "$work/build" --parallel
+    cmake --install "$work/build"
+    rm -rf "$work"
+}
+
+# Usage: fetch_qt_source WORK: Debian 13's qt6-base source, unpacked into WORK/src, with an empty WORK/build.
+fetch_qt_source() {
+    local work="$1" lists=/root/apt-sources
     mkdir -p "$lists/lists/partial" "$work"
     echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main" \
         >"$lists/sources.list"
     local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
         -o Dir::State::Lists="$lists/lists")
     "${apt[@]}" update
-    (cd "$work" && "${apt[@]}" source --download-only "qt6-base=$qt_version*")
+    # Debian's revision moves with its updates (apt cannot match a version by a pattern); the upstream one must not.
+    (cd "$work" && "${apt[@]}" source --download-only qt6-base)
+    local orig="$work/qt6-base_$qt_version+dfsg.orig.tar.xz"
+    if [ ! -f "$orig" ]; then
+        echo "web.sh: Debian 13 no longer has Qt $qt_version's source: $(cd "$work" && echo qt6-base_*.orig.tar.xz)" >&2
+        return 1
+    fi
     rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
-    tar -xf "$work"/qt6-base_*.orig.tar.xz -C "$work/src" --strip-components=1
-    (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
-        "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
-    nice cmake --build "$work/build" --parallel
-    cmake --install "$work/build"
-    rm -rf "$work"
+    tar -xf "$orig" -C "$work/src" --strip-components=1
 }
 
 # The characters the page can draw: what the program's sources hold, ASCII and its full-width forms, kana.
