@@ -171,6 +171,8 @@ FAULTS = [
     ("key-names", "forms/main/frmMain.cpp", "    key->setAlignment(Qt::AlignCenter);\n",
      "    key->setAlignment(Qt::AlignCenter);\n    key->setAccessibleName(QString::number(index));\n",
      "screen readers no longer name the keys by their symbols"),
+    ("question-cut", "forms/main/frmMain.cpp", "if (lblData->isVisible() && question != lblData->pos()) {",
+     "if (false) {", "a question shown as the phone turns lies off the screen"),
     ("resize-ignored", "forms/main/frmMain.cpp", "event->type() == QEvent::Resize", "event->type() == QEvent::Hide",
      "turning the phone in mid-turn leaves keys off the screen"),
     ("timers-survive", "forms/main/frmMain.cpp", "    timMain->setEnabled(false);\n    timSub->setEnabled(false);\n", "",

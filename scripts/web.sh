@@ -16,7 +16,7 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
     -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
     -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport -no-feature-concurrent
     -no-feature-xml -no-feature-testlib -no-feature-jpeg -no-feature-gif -no-feature-ico
-    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm -no-feature-imageformat_xpm
+    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm
     -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
     -no-feature-textmarkdownwriter -no-feature-mimetype-database -no-feature-sessionmanager
     -no-feature-desktopservices -no-feature-style-stylesheet -no-feature-graphicsview -no-feature-graphicseffect
@@ -28,9 +28,9 @@ qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecat
     -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
     -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
     -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
-    -no-feature-sizegrip -no-feature-scroller
-    # The style sheet code includes the Windows style's header whether style sheets are on or not.
-    -feature-style-windows)
+    -no-feature-sizegrip -no-feature-scroller)
+# Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
+# drag and drop, which its platform plug-in needs, requires XPM images.
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
@@ -42,6 +42,12 @@ build_qt() {
     # An interrupted or failed build goes on where it stopped: configure again over it, build what is missing.
     if [ ! -x "$work/src/configure" ]; then
         fetch_qt_source "$work"
+    fi
+    # Features the earlier attempt chose stay in CMake's cache, and moc does not look again at sources a changed
+    # feature adds: only the options given now may count.
+    if [ -f "$work/build/CMakeCache.txt" ]; then
+        sed -i '/^FEATURE_/d' "$work/build/CMakeCache.txt"
+        find "$work/build" -path '*_autogen/timestamp' -delete
     fi
     (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
         "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)

@@ -52,16 +52,21 @@ class TestTouch : public QObject
             places << place;
         }
     }
-    void startKeyboard(Pointer pointer, QSize size, qint16 stringLen)
+    // A question, shown in a window of the first size and, when a second is given, kept inside it too; then the keys.
+    void startKeyboard(Pointer pointer, QSize size, qint16 stringLen, QSize resized = {})
     {
         m_window = std::make_unique<frmMain>(pointer);
+        m_window->randomSource().setSeedProvider([] { return quint64(20261208); });
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         resizeWindow(size);
         Opt = {3, stringLen, 3, 55};
         m_window->cmdStart_Click();
-        // The longest question lies inside the window too.
-        QVERIFY(client().contains(control("lblData")->geometry()));
+        for (const QSize next : {resized, size}) {
+            QVERIFY(client().contains(control("lblData")->geometry()));
+            if (next.isValid())
+                resizeWindow(next);
+        }
         m_window->timMain_Timer();
     }
     void answerRight(int from)
@@ -132,7 +137,7 @@ private slots:
         QFETCH(Pointer, pointer);
         QFETCH(QSize, before);
         QFETCH(QSize, after);
-        startKeyboard(pointer, before, 5);
+        startKeyboard(pointer, before, 5, after);
         m_window->lblKey_Click(AnsIndex[0]);
         QList<QRect> places;
         for (int i = 0; i < KigouCount; ++i)

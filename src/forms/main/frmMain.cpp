@@ -303,7 +303,12 @@ void frmMain::clientResized()
 {
     if (touch())
         placeFrameForTouch();
-    // A turn survives a phone turned or a window snapped smaller: keys it would leave outside come back in.
+    // A turn survives a phone turned or a window snapped smaller: a question or keys it would cut come back in.
+    const QPoint question = Controls::placeInside(lblData->geometry(), m_client->rect());
+    if (lblData->isVisible() && question != lblData->pos()) {
+        m_lblData.setLeft(float(Twips::fromPixels(question.x())));
+        m_lblData.setTop(float(Twips::fromPixels(question.y())));
+    }
     if (m_cells.empty() || lblKey[0]->isHidden())
         return;
     const KeyLayout::Grid inside =
