@@ -17,12 +17,13 @@ EM_JS(void, tellLoaderProgramEnded, (int exitCode), {
         Module.onExit(exitCode);
 });
 
-// Qt types through a hidden text field of the page: screen readers get its name, and a paste into it is left to the
-// field, which hands the text to the game's focused text field. Qt's page-wide paste handler (in Chromium it listens
-// on the whole document) would cancel the paste, to pass the clipboard on as Ctrl+V, which no control here takes.
+// Qt types through a hidden text field of the page: screen readers get its name (文字入力, escaped to keep the
+// script ASCII), and a paste into it is left to the field, which hands the text to the game's focused text field.
+// Qt's page-wide paste handler (in Chromium it listens on the whole document) would cancel the paste, to pass the
+// clipboard on as Ctrl+V, which no control here takes.
 EM_JS(void, settleQtTextField, (), {
     for (const field of document.querySelectorAll('body > input'))
-        field.setAttribute('aria-label', '文字入力');
+        field.setAttribute('aria-label', '\u6587\u5b57\u5165\u529b');
     if (Module.qtClipboardPasteTo)
         document.removeEventListener('paste', Module.qtClipboardPasteTo, true);
 });
