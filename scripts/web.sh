@@ -93,6 +93,26 @@ subprocess.run(["pyftsubset", "/usr/share/fonts/opentype/noto/NotoSansCJK-Regula
 EOF
 }
 
+# Usage: render_icon SIZE FILE: the game's icon as a square PNG, from its one drawing.
+render_icon() {
+    rsvg-convert --width "$1" --height "$1" "$root_dir/resources/qelo.svg" --output "$2"
+}
+
+# Prints the Lighthouse program, installed once into the cache; the phone test scores the page with it.
+lighthouse_program() {
+    local version=12.2.3
+    local dir="$cache_dir/lighthouse-$version"
+    if [ ! -x "$dir/node_modules/.bin/lighthouse" ]; then
+        echo "Installing Lighthouse $version into $dir" >&2
+        rm -rf "$dir.part" && mkdir -p "$dir.part"
+        local trusted=/etc/ssl/certs/host-ca-certificates.crt
+        [ ! -f "$trusted" ] || export NODE_EXTRA_CA_CERTS="$trusted"
+        npm install --prefix "$dir.part" --save-exact --no-audit --no-fund --loglevel=error "lighthouse@$version" >&2
+        rm -rf "$dir" && mv "$dir.part" "$dir"
+    fi
+    echo "$dir/node_modules/.bin/lighthouse"
+}
+
 inside() {
     mkdir -p "$emsdk/upstream"
     ln -sfn /usr/share/emscripten "$emsdk/upstream/emscripten"
@@ -118,8 +138,11 @@ inside() {
     wasm="$(echo "$site"/assets/qelo.*.wasm)"
     echo "qelo.wasm: $(stat -c %s "$wasm") bytes raw, $(stat -c %s "$wasm.br") brotli, $(stat -c %s "$wasm.gz") gzip"
 
+    local lighthouse
+    lighthouse="$(lighthouse_program)"
     started=$SECONDS
     python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
+    python3 -B "$root_dir/tests/web/web_phone.py" "$site" "$out/phone" "$lighthouse"
     echo "Played in headless Chromium in $((SECONDS - started)) s"
     started=$SECONDS
     next_and_again "$build" "$out"
@@ -155,8 +178,9 @@ make_site() {
     { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
       echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$stage/LICENSE-font.txt"
     # A maskable icon is cut to a circle or a squircle: the drawing stays inside the middle 80 %.
-    rsvg-convert -w 192 -h 192 -o "$stage/icon-192.png" "$root_dir/resources/qelo.svg"
-    rsvg-convert -w 512 -h 512 -o "$stage/icon-512.png" "$root_dir/resources/qelo.svg"
+    render_icon 32 "$stage/favicon.png"
+    render_icon 192 "$stage/icon-192.png"
+    render_icon 512 "$stage/icon-512.png"
     rsvg-convert -w 384 -h 384 --page-width 512 --page-height 512 --left 64 --top 64 -b '#1b3f74' \
         -o "$stage/icon-maskable-512.png" "$root_dir/resources/qelo.svg"
     python3 -B "$root_dir/scripts/web_site.py" "$stage" "$2"
@@ -224,6 +248,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
 web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
+# npm in the root trusts what this machine trusts (the authority of a proxy in between, say).
+[ ! -f /etc/ssl/certs/ca-certificates.crt ] ||
+    cp /etc/ssl/certs/ca-certificates.crt "$work/root/etc/ssl/certs/host-ca-certificates.crt"
 # The time the files carry, when scripts/release.sh sets one, is the only setting that goes inside.
 debian13_run "$work/root" \
     "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \

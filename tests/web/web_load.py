@@ -22,7 +22,7 @@ def digests(folder):
 def visit():
     page.events.clear()
     page.call("Page.navigate", url=f"{origin}/index.html")
-    first, served = play.game_shown(), {p: h for p, h in page.served().items() if p != "sw.js"}
+    first, served = page.game_shown(), {p: h for p, h in page.served().items() if p != "sw.js"}
     builds = {name for name, files in builds_by_name.items() if all(files.get(p) == h for p, h in served.items())}
     return first, builds or fail(f"one visit was served files of two builds: {served}")
 
@@ -30,14 +30,14 @@ def visit():
 # Waits for the service worker to keep that folder's version and serve it.
 def kept(folder):
     version = re.search(r'const version = "(\w+)"', (folder / "sw.js").read_text())[1]
-    play.poll(lambda: page.js(f"""navigator.serviceWorker.getRegistration().then(async r => r?.active?.state ===
+    page.poll(lambda: page.js(f"""navigator.serviceWorker.getRegistration().then(async r => r?.active?.state ===
         'activated' && (await caches.keys()).some(name => name.endsWith(' {version}')))"""), f"{folder} kept", 30)
 
 
 def version_shown():
-    play.press("バージョン")
-    text = play.poll(lambda: play.find(name="lblVersion"), "version")[0]["text"]
-    play.press("OK")
+    page.press("バージョン")
+    text = page.poll(lambda: page.find(name="lblVersion"), "version")[0]["text"]
+    page.press("OK")
     return text
 
 
@@ -64,7 +64,7 @@ with Browser(site) as page:
         Site.sent = 0
         page.call("Page.navigate", url=f"{origin}/index.html")
         # Two screenshots during the download, the second once the number has moved by a third of the whole.
-        shown = [play.poll(lambda: low <= (page.js("+document.getElementById('bar')?.ariaValueNow") or 0) < low + 40
+        shown = [page.poll(lambda: low <= (page.js("+document.getElementById('bar')?.ariaValueNow") or 0) < low + 40
                            and (page.js("document.getElementById('amount').textContent"), page.screenshot()),
                            f"{low} % downloaded", 30) for low in ((5, 50) if speed == "throttled" else ())]
         if any(a == b for a, b in zip(*shown)):
@@ -72,8 +72,8 @@ with Browser(site) as page:
         for number, (text, png) in enumerate(shown if run == 0 else []):
             (play.shots / f"loading-{number + 1}.png").write_bytes(png)
             print(f"Shown while loading on a phone's network: {text}")
-        times[speed].append(play.game_shown(30))
-        play.poll(lambda: play.find("スタート"), "スタート")
+        times[speed].append(page.game_shown(30))
+        page.poll(lambda: page.find("スタート"), "スタート")
     kept(site)
     print(f"First visit: {Site.sent} bytes sent, the service worker's copies included (at most {once})")
     if Site.sent > once:
