@@ -1,9 +1,4 @@
-"""Plays the browser build on emulated phones (360 × 640, 390 × 844 and 412 × 915 CSS px at device pixel ratio 3,
-touch), upright and turned, with 55 symbols: every key at least 44 × 44 CSS px on the screen, inside it and clear
-of the others; the input line, BS and OK as large; a right answer by taps upright, after turning the phone with the
-keyboard up, and turned; バージョン and 設定 inside the turned screen and closed by a tap; a viewport that lets the
-player zoom; Lighthouse's accessibility and best practices at 1. Prints the figures.
-Usage: web_phone.py SITE_FOLDER SHOTS_FOLDER LIGHTHOUSE_PROGRAM"""
+"""Plays the page on phones by touch (docs/testing.md). Usage: web_phone.py SITE_FOLDER SHOTS_FOLDER LIGHTHOUSE"""
 import json, os, pathlib, subprocess, sys  # noqa: E401
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
@@ -29,10 +24,9 @@ def misplaced(keys, others):
     """What is wrong with the keyboard on the screen as it is: too small, off the screen, or overlapping."""
     width, height = page.js("[innerWidth, innerHeight]")
     for e in keys + others:
-        if e["right"] - e["left"] < TARGET or e["bottom"] - e["top"] < TARGET:
-            return f"{e['name']} {e['text']} is {e['right'] - e['left']:.1f} x {e['bottom'] - e['top']:.1f}"
-        if e["left"] < 0 or e["top"] < 0 or e["right"] > width or e["bottom"] > height:
-            return f"{e['name']} {e['text']} at {e['left']:.0f}, {e['top']:.0f} is off a {width} x {height} screen"
+        size = (e["right"] - e["left"], e["bottom"] - e["top"])
+        if min(size) < TARGET or e["left"] < 0 or e["top"] < 0 or e["right"] > width or e["bottom"] > height:
+            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} on a {width} x {height} screen"
     for i, a in enumerate(keys):
         for b in keys[:i]:
             if min(a["right"], b["right"]) > max(a["left"], b["left"]) and \

@@ -1,7 +1,4 @@
-"""Plays the browser build in headless Chromium: a right and a wrong turn with the verdict's colour, BS, a fresh store's
-3 s question, a refused store, バージョン and 終了, with a mouse (phones are web_phone.py's; settings kept across a
-reload, offline and across an update are web_load.py's, which uses these steps). Prints the figures.
-Usage: web_play.py SITE_FOLDER SHOTS_FOLDER"""
+"""Plays the page with a mouse (docs/testing.md); web_load.py uses its steps. Usage: web_play.py SITE_FOLDER SHOTS"""
 import io, pathlib, sys  # noqa: E401
 
 from PIL import Image
