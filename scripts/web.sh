@@ -9,28 +9,12 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
 
 qt_version=6.8.2
-# Built for size: link-time optimization, -Os, no deprecated API, and none of the features the game does not use
-# (each step's effect is in bench/RESULTS.md). Single-threaded, so that a page needs no cross-origin isolation;
-# static, as Qt for WebAssembly is.
-qt_options=(-static -release -ltcg -optimize-size -gc-binaries -disable-deprecated-up-to 0x060800
-    -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
-    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport -no-feature-concurrent
-    -no-feature-xml -no-feature-testlib -no-feature-jpeg -no-feature-gif -no-feature-ico
-    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm
-    -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
-    -no-feature-textmarkdownwriter -no-feature-mimetype-database -no-feature-sessionmanager
-    -no-feature-desktopservices -no-feature-style-stylesheet -no-feature-graphicsview -no-feature-graphicseffect
-    -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-filedialog -no-feature-fontdialog
-    -no-feature-colordialog -no-feature-inputdialog -no-feature-progressdialog -no-feature-errormessage
-    -no-feature-wizard -no-feature-mdiarea -no-feature-dockwidget -no-feature-toolbar -no-feature-toolbox
-    -no-feature-splashscreen -no-feature-lcdnumber -no-feature-dial -no-feature-splitter -no-feature-tabwidget
-    -no-feature-treeview -no-feature-treewidget -no-feature-tableview -no-feature-tablewidget -no-feature-columnview
-    -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
-    -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
-    -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
-    -no-feature-sizegrip -no-feature-scroller)
-# Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
-# drag and drop, which its platform plug-in needs, requires XPM images.
+# Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is. (Built with
+# -ltcg -optimize-size -gc-binaries and most unused features off, qelo.wasm took 2.83 MB with brotli instead of 3.85,
+# but the page stopped at start with "null function": bench/RESULTS.md.)
+qt_options=(-static -release -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
+    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport
+    -no-feature-concurrent -no-feature-xml)
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
