@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Builds qelo for the browser with Qt for WebAssembly and plays it in headless Chromium; leaves the page in
-# build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure. Debian 12's emscripten is
-# too old for Qt 6, so all of it runs in a Debian 13 root (as debian13.sh makes), with Debian's emscripten,
-# Chromium and Qt source. Qt is built once (about 16 minutes on two cores) into the cache, and so is the root with
-# its packages. Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo), QELO_WEB_DIR the output.
+# Builds qelo for the browser with Qt for WebAssembly, plays it in headless Chromium, and loads it as a phone would,
+# offline and across an update to the next version (built too, as is this one once more, which must give the same
+# bytes); leaves the page in build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure.
+# Debian 12's emscripten is too old for Qt 6, so all of it runs in a Debian 13 root (as debian13.sh makes), with
+# Debian's emscripten, Chromium and Qt source. Qt is built once (about 16 minutes on two cores) into the cache,
+# and so is the root with its packages. Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo),
+# QELO_WEB_DIR the output.
 # --if-cached: only when that Qt is already built; otherwise say so and succeed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
 
 qt_version=6.8.2
-# Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is. (Built with
-# -ltcg -optimize-size -gc-binaries and most unused features off, qelo.wasm took 2.83 MB with brotli instead of 3.85,
-# but the page stopped at start with "null function": bench/RESULTS.md.)
-qt_options=(-static -release -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
-    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport
-    -no-feature-concurrent -no-feature-xml)
+# Built for size: -Os, unused code dropped at link, and none of the features the game does not use (each step's
+# effect is in bench/RESULTS.md). Not link-time optimized: with -ltcg the page stopped at start ("null function").
+# Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is.
+qt_options=(-static -release -optimize-size -gc-binaries
+    -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
+    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport -no-feature-concurrent
+    -no-feature-xml -no-feature-testlib -no-feature-jpeg -no-feature-gif -no-feature-ico
+    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm
+    -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
+    -no-feature-textmarkdownwriter -no-feature-mimetype-database -no-feature-sessionmanager
+    -no-feature-desktopservices -no-feature-style-stylesheet -no-feature-graphicsview -no-feature-graphicseffect
+    -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-filedialog -no-feature-fontdialog
+    -no-feature-colordialog -no-feature-inputdialog -no-feature-progressdialog -no-feature-errormessage
+    -no-feature-wizard -no-feature-mdiarea -no-feature-dockwidget -no-feature-toolbar -no-feature-toolbox
+    -no-feature-splashscreen -no-feature-lcdnumber -no-feature-dial -no-feature-splitter -no-feature-tabwidget
+    -no-feature-treeview -no-feature-treewidget -no-feature-tableview -no-feature-tablewidget -no-feature-columnview
+    -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
+    -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
+    -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
+    -no-feature-sizegrip -no-feature-scroller)
+# Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
+# drag and drop, which its platform plug-in needs, requires XPM images.
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
+# The game's own code for size too (bench/RESULTS.md).
+game_options=(-DCMAKE_CXX_FLAGS_RELEASE="-Oz -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz")
 # Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
 emsdk=/root/emsdk
 
@@ -73,6 +93,26 @@ subprocess.run(["pyftsubset", "/usr/share/fonts/opentype/noto/NotoSansCJK-Regula
 EOF
 }
 
+# Usage: render_icon SIZE FILE: the game's icon as a square PNG, from its one drawing.
+render_icon() {
+    rsvg-convert --width "$1" --height "$1" "$root_dir/resources/qelo.svg" --output "$2"
+}
+
+# Prints the Lighthouse program, installed once into the cache; the phone test scores the page with it.
+lighthouse_program() {
+    local version=12.2.3
+    local dir="$cache_dir/lighthouse-$version"
+    if [ ! -x "$dir/node_modules/.bin/lighthouse" ]; then
+        echo "Installing Lighthouse $version into $dir" >&2
+        rm -rf "$dir.part" && mkdir -p "$dir.part"
+        local trusted=/etc/ssl/certs/host-ca-certificates.crt
+        [ ! -f "$trusted" ] || export NODE_EXTRA_CA_CERTS="$trusted"
+        npm install --prefix "$dir.part" --save-exact --no-audit --no-fund --loglevel=error "lighthouse@$version" >&2
+        rm -rf "$dir" && mv "$dir.part" "$dir"
+    fi
+    echo "$dir/node_modules/.bin/lighthouse"
+}
+
 inside() {
     mkdir -p "$emsdk/upstream"
     ln -sfn /usr/share/emscripten "$emsdk/upstream/emscripten"
@@ -89,39 +129,75 @@ inside() {
 
     local out="$root_dir/build-web" build="$root_dir/build-web/build"
     started=$SECONDS
-    mkdir -p "$build"
-    # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
-    cut_font "$build/NotoSansCJKjp-Regular-qelo.otf"
-    "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF -DQELO_PER_USER_SETTINGS=ON -DBUILD_TESTING=OFF \
-        -DQELO_BUILTIN_FONT="$build/NotoSansCJKjp-Regular-qelo.otf" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
-    cmake --build "$build" --parallel
+    build_game "$build"
     echo "Game built for the browser in $((SECONDS - started)) s"
-
     local site="$out/site"
-    rm -rf "$site" "$out"/qelo-*-web.zip && mkdir -p "$site"
-    cp "$build/src/qelo.js" "$build/src/qelo.wasm" "$build/src/qtloader.js" "$site/"
-    cp "$root_dir/packaging/web/index.html" "$site/index.html"
-    cp "$root_dir/LICENSE" "$site/LICENSE.txt"
-    { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
-      echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$site/LICENSE-font.txt"
-    # Static hosts that serve precompressed files pick these up.
-    local file
-    for file in "$site"/*.wasm "$site"/*.js "$site"/*.html; do
-        brotli -q 11 -k "$file"
-        gzip -9 -k -n "$file"
-    done
-    echo "qelo.wasm: $(stat -c %s "$site/qelo.wasm") bytes raw, $(stat -c %s "$site/qelo.wasm.br") brotli," \
-        "$(stat -c %s "$site/qelo.wasm.gz") gzip"
+    rm -rf "$out"/qelo-*-web.zip
+    make_site "$build" "$site"
+    local wasm
+    wasm="$(echo "$site"/assets/qelo.*.wasm)"
+    echo "qelo.wasm: $(stat -c %s "$wasm") bytes raw, $(stat -c %s "$wasm.br") brotli, $(stat -c %s "$wasm.gz") gzip"
 
+    local lighthouse
+    lighthouse="$(lighthouse_program)"
     started=$SECONDS
     python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
+    python3 -B "$root_dir/tests/web/web_phone.py" "$site" "$out/phone" "$lighthouse"
     echo "Played in headless Chromium in $((SECONDS - started)) s"
+    started=$SECONDS
+    next_and_again "$build" "$out"
+    python3 -B "$root_dir/tests/web/web_load.py" "$site" "$out/site-next" "$out/site-again" "$out/load"
+    echo "Loading, offline play and an update checked in $((SECONDS - started)) s"
 
     local version
     version="$(project_version)"
     (cd "$out" && rm -rf "qelo-$version-web" && cp -r site "qelo-$version-web" &&
         reproducible_zip "qelo-$version-web.zip" "qelo-$version-web" && rm -rf "qelo-$version-web")
+}
+
+# Usage: build_game BUILD_FOLDER [CMAKE_OPTION...]: the game for the browser, its font cut down beside it.
+build_game() {
+    mkdir -p "$1"
+    # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
+    cut_font "$1/NotoSansCJKjp-Regular-qelo.otf"
+    "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF -DQELO_PER_USER_SETTINGS=ON -DBUILD_TESTING=OFF \
+        -DQELO_BUILTIN_FONT="$1/NotoSansCJKjp-Regular-qelo.otf" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+        "${game_options[@]}" "${@:2}"
+    # Qt's resource compiler keeps each file's time, and the font is cut anew for every build: one fixed time, so
+    # that the same source builds the same bytes (a SOURCE_DATE_EPOCH, when set, takes its place).
+    QT_RCC_SOURCE_DATE_OVERRIDE=1 cmake --build "$1" --parallel
+}
+
+# Usage: make_site BUILD_FOLDER SITE_FOLDER: the page's folder from a build (scripts/web_site.py).
+make_site() {
+    local stage="$1/stage"
+    rm -rf "$stage" && mkdir -p "$stage"
+    cp "$1/src/qelo.js" "$1/src/qelo.wasm" "$1/src/qtloader.js" "$stage/"
+    cp "$root_dir/LICENSE" "$stage/LICENSE.txt"
+    { echo "The page draws its text with Noto Sans CJK JP, cut down to the characters qelo can show."
+      echo; cat /usr/share/doc/fonts-noto-cjk/copyright; } >"$stage/LICENSE-font.txt"
+    # A maskable icon is cut to a circle or a squircle: the drawing stays inside the middle 80 %.
+    render_icon 32 "$stage/favicon.png"
+    render_icon 192 "$stage/icon-192.png"
+    render_icon 512 "$stage/icon-512.png"
+    rsvg-convert -w 384 -h 384 --page-width 512 --page-height 512 --left 64 --top 64 -b '#1b3f74' \
+        -o "$stage/icon-maskable-512.png" "$root_dir/resources/qelo.svg"
+    python3 -B "$root_dir/scripts/web_site.py" "$stage" "$2"
+}
+
+# Usage: next_and_again BUILD_FOLDER OUT_FOLDER: from the same build folder, so that only what changes is rebuilt,
+# the next version's page (the patch level one up) in OUT/site-next, then this version's again in OUT/site-again
+# after its resources were touched: that one must equal OUT/site byte for byte.
+next_and_again() {
+    local next="$2/next-version.cmake"
+    echo 'math(EXPR PROJECT_VERSION_PATCH "${PROJECT_VERSION_PATCH} + 1")' >"$next"
+    build_game "$1" -DCMAKE_PROJECT_qelo_INCLUDE="$next"
+    make_site "$1" "$2/site-next"
+    touch "$root_dir/resources/qelo.svg"
+    build_game "$1" -UCMAKE_PROJECT_qelo_INCLUDE
+    make_site "$1" "$2/site-again"
+    rm "$next"
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
@@ -172,6 +248,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
 web_tar="$(web_root_tar)"
 debian13_unpack "$web_tar" "$work/root"
+# npm in the root trusts what this machine trusts (the authority of a proxy in between, say).
+[ ! -f /etc/ssl/certs/ca-certificates.crt ] ||
+    cp /etc/ssl/certs/ca-certificates.crt "$work/root/etc/ssl/certs/host-ca-certificates.crt"
 # The time the files carry, when scripts/release.sh sets one, is the only setting that goes inside.
 debian13_run "$work/root" \
     "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \

@@ -4,6 +4,7 @@
 #include "platform/Page.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImageReader>
 #include <QPixmap>
 #include <QResource>
@@ -13,9 +14,14 @@ namespace {
 QIcon windowIcon()
 {
     const QString drawing = QStringLiteral(":/qelo.svg");
-    // Without Qt's SVG plug-in (a Windows build here) the windows keep the program file's own icon.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return QImageReader::supportedImageFormats().contains("svg") ? QIcon(drawing) : QIcon();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        if (QImageReader::supportedImageFormats().contains("svg"))
+            return QIcon(drawing);
+        // Without Qt's SVG plug-in a page gets the drawing rendered by the build (src/CMakeLists.txt), and a
+        // Windows build keeps the program file's own icon.
+        const QString rendered = QStringLiteral(":/window-icon/qelo.png");
+        return QFile::exists(rendered) ? QIcon(rendered) : QIcon();
+    }
     // Given the drawing, Qt would render it at 16, 32, 64 and 128 px for an X11 window manager at every start;
     // the build renders the same pixels once (src/CMakeLists.txt).
     QIcon icon;
@@ -41,6 +47,7 @@ int main(int argc, char *argv[])
         QApplication::setWindowIcon(icon);
 
     Fonts::registerBuiltInFonts();
+    Page::settleQt();
     // A web page starts with no files: the settings come back from the browser's storage before they are read.
     Files::restoreKept(mdlUser::settingsFiles().perUser);
 

@@ -3,6 +3,12 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_WASM
+#include <QAccessible>
+#include <QApplication>
+#include <QEvent>
+#include <QFont>
+#include <QWidget>
+
 #include <emscripten.h>
 
 // The runtime stays up behind the page, so the loader's exit handler is called directly.
@@ -11,9 +17,55 @@ EM_JS(void, tellLoaderProgramEnded, (int exitCode), {
         Module.onExit(exitCode);
 });
 
+// Qt types through a hidden text field of the page: screen readers get its name (文字入力, escaped to keep the
+// script ASCII), and a paste into it is left to the field, which hands the text to the game's focused text field.
+// Qt's page-wide paste handler (in Chromium it listens on the whole document) would cancel the paste, to pass the
+// clipboard on as Ctrl+V, which no control here takes.
+EM_JS(void, settleQtTextField, (), {
+    for (const field of document.querySelectorAll('body > input'))
+        field.setAttribute('aria-label', '\u6587\u5b57\u5165\u529b');
+    if (Module.qtClipboardPasteTo)
+        document.removeEventListener('paste', Module.qtClipboardPasteTo, true);
+});
+
 EM_JS(int, pageHasCoarsePointer, (), {
     return typeof matchMedia === 'function' && matchMedia('(pointer: coarse)').matches ? 1 : 0;
 });
+
+namespace {
+
+// Qt's screen-reader mirror places a control's element only when the control is shown: one that moves or grows
+// while shown (a key placed again when the phone turns, a frame that follows the window's width) would be read out,
+// and touched, where it was. Telling the mirror again that it is shown places it anew, with what it holds.
+class MirrorFollower : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && QAccessible::isActive()
+            && watched->isWidgetType() && static_cast<QWidget *>(watched)->isVisible()) {
+            auto *moved = static_cast<QWidget *>(watched);
+            tellShown(moved);
+            for (QWidget *inside : moved->findChildren<QWidget *>())
+                tellShown(inside);
+        }
+        return false;
+    }
+
+private:
+    static void tellShown(QWidget *control)
+    {
+        if (!control->isVisible())
+            return;
+        QAccessibleEvent shown(control, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+};
+
+} // namespace
 #endif
 
 namespace Page {
@@ -22,6 +74,17 @@ void programEnded([[maybe_unused]] int exitCode)
 {
 #ifdef Q_OS_WASM
     tellLoaderProgramEnded(exitCode);
+#endif
+}
+
+void settleQt()
+{
+#ifdef Q_OS_WASM
+    QFont font = QApplication::font();
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
+    settleQtTextField();
+    qApp->installEventFilter(new MirrorFollower(qApp));
 #endif
 }
 
