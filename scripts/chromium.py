@@ -24,11 +24,15 @@ def poll(probe, what, timeout=20, on_failure=None):
 FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
          "--disable-component-update", "--disable-sync"]
 # Qt draws into shadow roots; the mirror is there too: each element's object name (its id's last part), text, place.
+# A label's element is a text area whose padding and border the browser adds to the control's size.
 ROOTS = "[...document.querySelectorAll('*')].filter(e => e.shadowRoot).map(e => e.shadowRoot)"
 MIRROR = ROOTS + """.flatMap(r => [...r.querySelectorAll('.qt-window-a11y-container *')]).map(e => {
-  const r = e.getBoundingClientRect(); return {name: e.id.split('.').pop(), text: e.textContent || e.title || '',
-  shown: e.ariaHidden !== 'true' && r.width > 0, x: r.x + r.width / 2, y: r.y + r.height / 2,
-  left: r.left, top: r.top, right: r.right, bottom: r.bottom}; })"""
+  const r = e.getBoundingClientRect(), s = getComputedStyle(e), extra = side => s.boxSizing === 'border-box' ? 0 :
+    ['padding', 'border'].reduce((sum, kind) => sum + (parseFloat(s[kind + side + (kind === 'border' ? 'Width' : '')])
+    || 0), 0), right = r.right - extra('Left') - extra('Right'), bottom = r.bottom - extra('Top') - extra('Bottom');
+  return {name: e.id.split('.').pop(), text: e.textContent || e.title || '',
+  shown: e.ariaHidden !== 'true' && r.width > 0, x: (r.x + right) / 2, y: (r.y + bottom) / 2,
+  left: r.left, top: r.top, right, bottom}; })"""
 
 
 class Page:
@@ -125,17 +129,30 @@ class Page:
         """Replaces the text of the field of that name (a combo box's edit field) with text, as typed."""
         field = self.poll(lambda: self.find(name=name), name)[0]
         self.click(field["x"], field["y"])
+        # Qt takes a tap's focus change on its next frames; typed text goes to whatever has focus then.
+        self.js("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
         self.call("Input.dispatchKeyEvent", type="rawKeyDown", key="a", code="KeyA", modifiers=2,
                   windowsVirtualKeyCode=65)
         self.call("Input.insertText", text=text)
 
     def watch_question(self):
-        """Notes from now on when the question is shown, and then hidden."""
-        self.js("window.seen = {}; " + ROOTS + """.forEach(root => new MutationObserver(() => {
-            const e = [...root.querySelectorAll('[id$=".lblData"]')].pop();
-            const state = !e ? null : e.ariaHidden !== 'true' ? 'shown' : window.seen.shown ? 'hidden' : null;
-            if (state) window.seen[state] ??= [e.textContent, performance.now()];
-            }).observe(root, {subtree: true, attributes: true, childList: true}));""")
+        """Notes from now on when the question is shown, and then hidden. The same label shows the correct string
+        beside the verdict, and may go from that to the next question at once: it is the question while no verdict
+        shows."""
+        self.js("""window.seen = {}; {
+            const roots = """ + ROOTS + """, shown = name => {
+                const e = roots.flatMap(r => [...r.querySelectorAll(`[id$=".${name}"]`)]).pop();
+                return e && e.ariaHidden !== 'true' ? e.textContent : null;
+            };
+            const note = () => {
+                const text = shown('lblData'), seen = window.seen;
+                if (text !== null && !seen.shown && shown('lblAns') === null)
+                    seen.shown = [text, performance.now()];
+                else if (text === null && seen.shown)
+                    seen.hidden ??= [seen.shown[0], performance.now()];
+            };
+            roots.forEach(r => new MutationObserver(note).observe(r, {subtree: true, attributes: true, childList: true}));
+            }""")
 
     def question(self):
         """The question's symbols and how long they stayed on screen, in seconds."""

@@ -33,8 +33,17 @@ qt_options=(-static -release -optimize-size -gc-binaries
     -no-feature-sizegrip -no-feature-scroller)
 # Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
 # drag and drop, which its platform plug-in needs, requires XPM images.
+# The page draws every character with the game's own font, so the platform plug-in's two DejaVu fonts (a megabyte,
+# Qt's fallback for pages without a font of their own) stay out.
+trim_qt_source() {
+    local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt"
+    sed -i -e '/^set(wasmfonts_resource_files/,/^)/d' -e '/^qt_internal_add_resource(QWasmIntegrationPlugin "wasmfonts"/,/^)/d' \
+        "$plugin"
+    ! grep -q wasmfonts "$plugin" || { echo "web.sh: the fonts of Qt's platform plug-in are still in $plugin" >&2; return 1; }
+}
 # A changed configuration builds into a folder of its own, never over or from an older one.
-qt_prefix="$cache_dir/qt-$qt_version-wasm-$(printf '%s\n' "${qt_options[@]}" | md5sum | cut -c1-12)"
+qt_prefix="$cache_dir/qt-$qt_version-wasm-$({ printf '%s\n' "${qt_options[@]}"; declare -f trim_qt_source; } |
+    md5sum | cut -c1-12)"
 qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
 # The game's own code for size too (bench/RESULTS.md).
 game_options=(-DCMAKE_CXX_FLAGS_RELEASE="-Oz -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz")
@@ -47,6 +56,7 @@ build_qt() {
     if [ ! -x "$work/src/configure" ]; then
         fetch_qt_source "$work"
     fi
+    trim_qt_source "$work/src"
     # Features the earlier attempt chose stay in CMake's cache, and moc does not look again at sources a changed
     # feature adds: only the options given now may count.
     if [ -f "$work/build/CMakeCache.txt" ]; then

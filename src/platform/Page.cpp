@@ -45,8 +45,12 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && QAccessible::isActive()
-            && watched->isWidgetType() && static_cast<QWidget *>(watched)->isVisible()) {
+        // Each new window of the page (the main window, every dialog) sets Qt's page-wide paste handler anew.
+        if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+            settleQtTextField();
+        // Not asked of QAccessible::isActive(): the page's mirror never sets it, and drops what it gets while off.
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->isVisible()) {
             auto *moved = static_cast<QWidget *>(watched);
             tellShown(moved);
             for (QWidget *inside : moved->findChildren<QWidget *>())

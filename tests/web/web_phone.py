@@ -31,7 +31,7 @@ def misplaced(keys, others):
         for b in keys[:i]:
             if min(a["right"], b["right"]) > max(a["left"], b["left"]) and \
                     min(a["bottom"], b["bottom"]) > max(a["top"], b["top"]):
-                return f"keys {a['text']} and {b['text']} overlap"
+                return f"keys {a['text']} and {b['text']} overlap: {a} and {b}"
     return None
 
 
@@ -63,17 +63,18 @@ def right_answer(where, symbols=None, keys=None):
 
 
 def dialog(opener, control, closer, where):
-    """Opens a dialog, checks that its window lies on the screen and closes it by a tap on closer."""
+    """Opens a dialog, checks that its window (found by a control inside) lies on the screen and closes it by a tap
+    on closer. Its buttons take their names after the mirror has named them, so they are found by caption."""
     page.press(opener)
-    page.poll(lambda: page.find(closer, control), f"{opener} dialog")
+    page.poll(lambda: page.find(name=control), f"{opener} dialog")
     frame = page.js(ROOTS + f""".flatMap(r => [...r.querySelectorAll('[id$=".{control}"]')])
         .map(e => e.closest('.qt-window').getBoundingClientRect().toJSON()).pop()""")
     width, height = page.js("[innerWidth, innerHeight]")
-    shot(f"{where}-{control}")
+    shot(f"{where}-{opener}")
     if frame["left"] < 0 or frame["top"] < 0 or frame["right"] > width or frame["bottom"] > height:
         fail(f"{where}: the {opener} dialog lies at {frame} on a {width} x {height} screen")
-    page.press(closer, control)
-    page.poll(lambda: not page.find(closer, control), f"{opener} dialog closed by {closer}")
+    page.press(closer, "QPushButton")
+    page.poll(lambda: not page.find(name=control), f"{opener} dialog closed by {closer}")
 
 
 def lighthouse_scores():
@@ -119,8 +120,8 @@ with Browser(site) as page:
         keyboard(f"{upright}-before-turning")
         page.phone(height, width)
         right_answer(f"{upright}-turned", symbols, keyboard(f"{turned}-after-turning"))
-        dialog("バージョン", "cmdOK", "OK", turned)
-        dialog("設定", "cmdCancel", "キャンセル", turned)
+        dialog("バージョン", "lblVersion", "OK", turned)
+        dialog("設定", "cmbKigouNum", "キャンセル", turned)
         right_answer(turned)
 
     scores, failed = lighthouse_scores()
