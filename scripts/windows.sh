@@ -85,6 +85,9 @@ rm -rf "$portable" && cp -r "$staged" "$portable"
 zip_file="$build_dir/qelo-$version-windows-x64.zip"
 (cd "$build_dir" && reproducible_zip "$zip_file" qelo)
 
+# The checks find windows by their Japanese titles, which Wine and xdotool read right in a UTF-8 locale only; the
+# artefacts above are made in the caller's.
+export LC_ALL=C.UTF-8
 # Each check has a new Wine prefix, as a new Windows user. Wine finds the DLLs the suites need on WINEPATH, as
 # Windows would on PATH.
 scratch="$(mktemp -d "$build_dir/wine.XXXXXX")"
