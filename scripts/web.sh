@@ -198,16 +198,19 @@ make_site() {
 
 # Usage: next_and_again BUILD_FOLDER OUT_FOLDER: from the same build folder, so that only what changes is rebuilt,
 # the next version's page (the patch level one up) in OUT/site-next, then this version's again in OUT/site-again
-# after its resources were touched: that one must equal OUT/site byte for byte.
+# after its resources were touched: that one must equal OUT/site byte for byte. The next version's qelo.js differs
+# from this one's too, as a version with changed code would, so that a page mixing the two builds shows.
 next_and_again() {
     local next="$2/next-version.cmake"
-    echo 'math(EXPR PROJECT_VERSION_PATCH "${PROJECT_VERSION_PATCH} + 1")' >"$next"
+    echo "Module['qeloNextVersion'] = true;" >"$2/next-version.js"
+    printf '%s\n' 'math(EXPR PROJECT_VERSION_PATCH "${PROJECT_VERSION_PATCH} + 1")' \
+        'add_link_options("--pre-js=${CMAKE_CURRENT_LIST_DIR}/next-version.js")' >"$next"
     build_game "$1" -DCMAKE_PROJECT_qelo_INCLUDE="$next"
     make_site "$1" "$2/site-next"
     touch "$root_dir/resources/qelo.svg"
     build_game "$1" -UCMAKE_PROJECT_qelo_INCLUDE
     make_site "$1" "$2/site-again"
-    rm "$next"
+    rm "$next" "$2/next-version.js"
 }
 
 # Prints the path of the cached root with what the build and the play test need, named by its packages; makes it
