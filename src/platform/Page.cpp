@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QGroupBox>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QWidget>
 
 #include <emscripten.h>
@@ -34,17 +37,30 @@ EM_JS(int, pageHasCoarsePointer, (), {
 
 namespace {
 
-// Qt's screen-reader mirror places a control's element only when the control is shown: one that moves or grows
-// while shown (a key placed again when the phone turns, a frame that follows the window's width) would be read out,
-// and touched, where it was. Telling the mirror again that it is shown places it anew, with what it holds.
-class MirrorFollower : public QObject
+// Follows the widgets for the page's sake. Qt's screen-reader mirror places a control's element only when the control
+// is shown: one that moves or grows while shown (a key placed again when the phone turns, a frame that follows the
+// window's width) would be read out, and touched, where it was. Telling the mirror again that it is shown places it
+// anew, with what it holds.
+class PageSettler : public QObject
 {
 public:
-    using QObject::QObject;
+    explicit PageSettler(QObject *parent)
+        : QObject(parent)
+        , m_captionOnFrame(QStyleFactory::create(QStringLiteral("Windows")))
+    {
+        if (m_captionOnFrame)
+            m_captionOnFrame->setParent(this);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // The page's style draws a group box's frame below its caption, where the page's taller font pushes it onto
+        // the controls placed inside; the Windows style runs the frame through the caption, as the design has it.
+        if (event->type() == QEvent::Polish && m_captionOnFrame) {
+            if (auto *box = qobject_cast<QGroupBox *>(watched); box && box->style() != m_captionOnFrame)
+                box->setStyle(m_captionOnFrame);
+        }
         // Each new window of the page (the main window, every dialog) sets Qt's page-wide paste handler anew.
         if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
             settleQtTextField();
@@ -60,6 +76,8 @@ protected:
     }
 
 private:
+    QStyle *m_captionOnFrame;
+
     static void tellShown(QWidget *control)
     {
         if (!control->isVisible())
@@ -88,7 +106,7 @@ void settleQt()
     font.setPointSizeF(9);
     QApplication::setFont(font);
     settleQtTextField();
-    qApp->installEventFilter(new MirrorFollower(qApp));
+    qApp->installEventFilter(new PageSettler(qApp));
 #endif
 }
 
