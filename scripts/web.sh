@@ -33,13 +33,19 @@ qt_options=(-static -release -optimize-size -gc-binaries
     -no-feature-sizegrip -no-feature-scroller)
 # Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
 # drag and drop, which its platform plug-in needs, requires XPM images.
-# The page draws every character with the game's own font, so the platform plug-in's two DejaVu fonts (a megabyte,
-# Qt's fallback for pages without a font of their own) stay out.
+# The page draws every character with the game's own font, so the platform plug-in's two DejaVu fonts (Qt's fallback
+# for pages without a font of their own) stay out. Of the standard pictures the styles keep as PNG files, which no
+# compression shrinks, the page keeps the 16-pixel ones and the message boxes' own at every size (the macOS style's
+# few stay too, so that its list of pictures is not left empty).
 trim_qt_source() {
-    local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt"
+    local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt" widgets="$1/src/widgets/CMakeLists.txt"
     sed -i -e '/^set(wasmfonts_resource_files/,/^)/d' -e '/^qt_internal_add_resource(QWasmIntegrationPlugin "wasmfonts"/,/^)/d' \
         "$plugin"
+    sed -i -E '/styles\/images\/(warning|critical|information|question)-|macstyle/b; /styles\/images\/.*-(32|64|128)\.png/d' \
+        "$widgets"
     ! grep -q wasmfonts "$plugin" || { echo "web.sh: the fonts of Qt's platform plug-in are still in $plugin" >&2; return 1; }
+    ! grep -vE 'warning|critical|information|question|macstyle' "$widgets" | grep -qE 'styles/images/.*-(32|64|128)\.png' ||
+        { echo "web.sh: large pictures of Qt's styles are still in $widgets" >&2; return 1; }
 }
 # A changed configuration builds into a folder of its own, never over or from an older one.
 qt_prefix="$cache_dir/qt-$qt_version-wasm-$({ printf '%s\n' "${qt_options[@]}"; declare -f trim_qt_source; } |
