@@ -173,7 +173,10 @@ inside() {
 
 # Usage: build_game BUILD_FOLDER [CMAKE_OPTION...]: the game for the browser, its font cut down beside it.
 build_game() {
-    mkdir -p "$1"
+    # CMake keeps the Qt a build folder was first configured with: another Qt starts from an empty folder.
+    if [ "$(cat "$1/.qt-prefix" 2>/dev/null)" != "$qt_prefix" ]; then
+        rm -rf "$1" && mkdir -p "$1" && echo "$qt_prefix" >"$1/.qt-prefix"
+    fi
     # Noto Sans CJK JP is under the OFL, whose cut-down copies may keep the font's name.
     cut_font "$1/NotoSansCJKjp-Regular-qelo.otf"
     "$qt_prefix/bin/qt-cmake" -S "$root_dir" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
