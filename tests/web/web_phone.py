@@ -7,6 +7,8 @@ from chromium import FLAGS, ROOTS, Browser  # noqa: E402
 site, shots, lighthouse = sys.argv[1], pathlib.Path(sys.argv[2]), sys.argv[3]
 PHONES = [(360, 640), (390, 844), (412, 915)]
 TARGET = 44  # CSS px: Apple's 44 pt, WCAG 2.5.5
+# What the player sees of the page: a page zoomed in by the browser shows less than the layout's width.
+SEEN = "[visualViewport.offsetLeft, visualViewport.offsetTop, visualViewport.width, visualViewport.height]"
 smallest = {}
 
 
@@ -22,10 +24,11 @@ def fail(what):
 
 def misplaced(keys, others):
     """What is wrong with the keyboard on the screen as it is: too small, off the screen, or overlapping."""
-    width, height = page.js("[innerWidth, innerHeight]")
+    left, top, width, height = page.js(SEEN)
     for e in keys + others:
         size = (e["right"] - e["left"], e["bottom"] - e["top"])
-        if min(size) < TARGET or e["left"] < 0 or e["top"] < 0 or e["right"] > width or e["bottom"] > height:
+        if min(size) < TARGET or e["left"] < left or e["top"] < top or e["right"] > left + width or \
+                e["bottom"] > top + height:
             return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} on a {width} x {height} screen"
     for i, a in enumerate(keys):
         for b in keys[:i]:
@@ -69,9 +72,9 @@ def dialog(opener, control, closer, where):
     page.poll(lambda: page.find(name=control), f"{opener} dialog")
     frame = page.js(ROOTS + f""".flatMap(r => [...r.querySelectorAll('[id$=".{control}"]')])
         .map(e => e.closest('.qt-window').getBoundingClientRect().toJSON()).pop()""")
-    width, height = page.js("[innerWidth, innerHeight]")
+    left, top, width, height = page.js(SEEN)
     shot(f"{where}-{opener}")
-    if frame["left"] < 0 or frame["top"] < 0 or frame["right"] > width or frame["bottom"] > height:
+    if frame["left"] < left or frame["top"] < top or frame["right"] > left + width or frame["bottom"] > top + height:
         fail(f"{where}: the {opener} dialog lies at {frame} on a {width} x {height} screen")
     page.press(closer, "QPushButton")
     page.poll(lambda: not page.find(name=control), f"{opener} dialog closed by {closer}")
