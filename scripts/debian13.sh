@@ -43,7 +43,8 @@ debian13_unpack() {
 }
 
 # Usage: debian13_run ROOT COMMAND [HOST_FOLDER:ROOT_FOLDER...]: runs the shell command in /root/qelo inside the
-# root, with each host folder mounted at its place there; nothing it mounts or starts outlives it.
+# root, with each host folder mounted at its place there; nothing it mounts or starts outlives it. Of the caller's
+# settings only SOURCE_DATE_EPOCH (scripts/release.sh sets it) goes inside: the time the files made there carry.
 debian13_run() {
     unshare --mount --pid --fork --kill-child --propagation private /bin/bash -euo pipefail -c '
         root="$1" command="$2"
@@ -57,7 +58,7 @@ debian13_run() {
             mount --bind "${binding%%:*}" "$root/${binding#*:}"
         done
         exec chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-            TERM=dumb /bin/bash -c "cd /root/qelo && $command"
+            TERM=dumb ${SOURCE_DATE_EPOCH:+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH} /bin/bash -c "cd /root/qelo && $command"
     ' debian13 "$@"
 }
 
@@ -77,7 +78,5 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         folders+=("$(realpath -m "$2"):/root/out")
         command+=" && apt-get install -y -qq ./build/package/qelo_*.deb && cp build/package/qelo_*.deb /root/out/"
     fi
-    # The time the packaged files carry, when scripts/release.sh sets one, is the only setting that goes inside.
-    debian13_run "$work/root" "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }$command" \
-        "${folders[@]}"
+    debian13_run "$work/root" "$command" "${folders[@]}"
 fi

@@ -273,8 +273,6 @@ debian13_unpack "$web_tar" "$work/root"
 # npm in the root trusts what this machine trusts (the authority of a proxy in between, say).
 [ ! -f /etc/ssl/certs/ca-certificates.crt ] ||
     cp /etc/ssl/certs/ca-certificates.crt "$work/root/etc/ssl/certs/host-ca-certificates.crt"
-# The time the files carry, when scripts/release.sh sets one, is the only setting that goes inside.
-debian13_run "$work/root" \
-    "${SOURCE_DATE_EPOCH:+export SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH && }QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
+debian13_run "$work/root" "QELO_CACHE_DIR='$cache_dir' bash scripts/web.sh --inside" \
     "$cache_dir:$cache_dir" "$out:/root/qelo/build-web"
 echo "Browser build played and passed: the page in $out/site, the zip in $out"
