@@ -37,10 +37,7 @@ EM_JS(int, pageHasCoarsePointer, (), {
 
 namespace {
 
-// Follows the widgets for the page's sake. Qt's screen-reader mirror places a control's element only when the control
-// is shown: one that moves or grows while shown (a key placed again when the phone turns, a frame that follows the
-// window's width) would be read out, and touched, where it was. Telling the mirror again that it is shown places it
-// anew, with what it holds.
+// Settles each widget into the page as it is polished, shown, moved or resized.
 class PageSettler : public QObject
 {
 public:
@@ -55,22 +52,36 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        // The page's style draws a group box's frame below its caption, where the page's taller font pushes it onto
-        // the controls placed inside; the Windows style runs the frame through the caption, as the design has it.
-        if (event->type() == QEvent::Polish && m_captionOnFrame) {
-            if (auto *box = qobject_cast<QGroupBox *>(watched); box && box->style() != m_captionOnFrame)
+        if (!watched->isWidgetType())
+            return false;
+        auto *widget = static_cast<QWidget *>(watched);
+        switch (event->type()) {
+        case QEvent::Polish:
+            // The page's style draws a group box's frame below its caption, where the page's taller font pushes it
+            // onto the controls inside; the Windows style runs the frame through the caption, as the design has it.
+            if (auto *box = qobject_cast<QGroupBox *>(widget);
+                box && m_captionOnFrame && box->style() != m_captionOnFrame)
                 box->setStyle(m_captionOnFrame);
-        }
-        // Each new window of the page (the main window, every dialog) sets Qt's page-wide paste handler anew.
-        if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
-            settleQtTextField();
-        // Not asked of QAccessible::isActive(): the page's mirror never sets it, and drops what it gets while off.
-        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched->isWidgetType()
-            && static_cast<QWidget *>(watched)->isVisible()) {
-            auto *moved = static_cast<QWidget *>(watched);
-            tellShown(moved);
-            for (QWidget *inside : moved->findChildren<QWidget *>())
-                tellShown(inside);
+            break;
+        case QEvent::Show:
+            // Each new window of the page (the main window, every dialog) sets Qt's page-wide paste handler anew.
+            if (widget->isWindow())
+                settleQtTextField();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            // Qt's screen-reader mirror places a control's element only when the control is shown: one that moves or
+            // grows while shown (a key placed again when the phone turns, a frame that follows the window's width)
+            // would be read out, and touched, where it was. Told again that it is shown, the mirror places it anew.
+            // Not asked of QAccessible::isActive(): the page's mirror never sets it, and drops what it gets while off.
+            if (widget->isVisible()) {
+                tellShown(widget);
+                for (QWidget *inside : widget->findChildren<QWidget *>())
+                    tellShown(inside);
+            }
+            break;
+        default:
+            break;
         }
         return false;
     }

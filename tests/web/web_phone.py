@@ -22,14 +22,20 @@ def fail(what):
     sys.exit(f"web_phone: {what}")
 
 
+def outside(box, seen):
+    """Whether the box reaches past what the screen shows (SEEN's values)."""
+    left, top, width, height = seen
+    return box["left"] < left or box["top"] < top or box["right"] > left + width or box["bottom"] > top + height
+
+
 def misplaced(keys, others):
     """What is wrong with the keyboard on the screen as it is: too small, off the screen, or overlapping."""
-    left, top, width, height = page.js(SEEN)
+    seen = page.js(SEEN)
     for e in keys + others:
         size = (e["right"] - e["left"], e["bottom"] - e["top"])
-        if min(size) < TARGET or e["left"] < left or e["top"] < top or e["right"] > left + width or \
-                e["bottom"] > top + height:
-            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} on a {width} x {height} screen"
+        if min(size) < TARGET or outside(e, seen):
+            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} " \
+                   f"on a {seen[2]} x {seen[3]} screen"
     for i, a in enumerate(keys):
         for b in keys[:i]:
             if min(a["right"], b["right"]) > max(a["left"], b["left"]) and \
@@ -72,10 +78,10 @@ def dialog(opener, control, closer, where):
     page.poll(lambda: page.find(name=control), f"{opener} dialog")
     frame = page.js(ROOTS + f""".flatMap(r => [...r.querySelectorAll('[id$=".{control}"]')])
         .map(e => e.closest('.qt-window').getBoundingClientRect().toJSON()).pop()""")
-    left, top, width, height = page.js(SEEN)
+    seen = page.js(SEEN)
     shot(f"{where}-{opener}")
-    if frame["left"] < left or frame["top"] < top or frame["right"] > left + width or frame["bottom"] > top + height:
-        fail(f"{where}: the {opener} dialog lies at {frame} on a {width} x {height} screen")
+    if outside(frame, seen):
+        fail(f"{where}: the {opener} dialog lies at {frame} on a {seen[2]} x {seen[3]} screen")
     page.press(closer, "QPushButton")
     page.poll(lambda: not page.find(name=control), f"{opener} dialog closed by {closer}")
 
