@@ -3,23 +3,24 @@
 # archive once (cached as a tarball), unpacks a new copy of it for every run, copies this tree in and runs
 # scripts/test.sh there, in private mount and PID namespaces so that nothing it mounts or starts outlives it.
 # --out DIR: installs the Debian package that the suite made there with apt, and copies it into DIR. Needs root.
-# QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo); QELO_DEBIAN_MIRROR another mirror.
+# QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo); QELO_DEBIAN_MIRROR an archive other than the
+# one this machine's apt names.
 # Sourced (by web.sh), it only defines the functions below.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
-
-debian13_mirror="${QELO_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 
 # Prints the path of the cached minimal root's tarball, bootstrapping it first when there is none.
 debian13_root_tar() {
     local root_tar="$cache_dir/debian13-root.tar"
     if [ ! -s "$root_tar" ]; then
         install_missing mmdebstrap debian-archive-keyring >&2
+        local archive
+        archive="$(debian_archive)"
         mkdir -p "$cache_dir"
         echo "Bootstrapping Debian 13 into $root_tar" >&2
         rm -f "$root_tar.part"
         mmdebstrap --variant=minbase --format=tar --include=ca-certificates --components=main \
-            trixie "$root_tar.part" "$debian13_mirror" "deb $debian13_mirror trixie-updates main" >&2
+            trixie "$root_tar.part" "$archive" "deb $archive trixie-updates main" >&2
         mv "$root_tar.part" "$root_tar"
     else
         echo "Debian 13 root from the cache: $root_tar" >&2

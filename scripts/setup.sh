@@ -8,7 +8,7 @@ shopt -s inherit_errexit
 
 root_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${QELO_BUILD_DIR:-$root_dir/build}"
-# What is built once and kept between runs: the Debian 13 root, Qt for MinGW-w64.
+# What is built once and kept between runs: the Debian 13 roots, Qt for MinGW-w64 and for WebAssembly.
 cache_dir="${QELO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/qelo}"
 
 # Building and playing: the compiler, CMake and Qt, and what qelo loads at run time (Qt's X11 platform plugin,
@@ -29,6 +29,31 @@ test_packages=(
     desktop-file-utils appstream librsvg2-bin icoutils icnsutils
     dpkg-dev file lintian libx11-dev diffoscope-minimal
 )
+
+fail() {
+    echo "$(basename "$0"): $*" >&2
+    exit 1
+}
+
+# Usage: own_folder FOLDER: makes FOLDER this script's, refusing one that exists and that it did not make, since
+# what it leaves there is replaced on every run.
+own_folder() {
+    local marker="$1/.made-by-$(basename "$0" .sh)"
+    [ ! -e "$1" ] || [ -f "$marker" ] || fail "$1 exists and is not a folder $(basename "$0") made"
+    mkdir -p "$1" && touch "$marker"
+}
+
+# Prints the Debian archive this machine's apt takes its packages from (QELO_DEBIAN_MIRROR overrides it).
+debian_archive() {
+    local uri="${QELO_DEBIAN_MIRROR:-}"
+    [ -n "$uri" ] || uri="$(apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE)' \
+        'Created-By: Packages' | awk '$2 !~ /-(security|updates|backports)$/ { print $1; exit }')"
+    if [ -z "$uri" ]; then
+        echo "no Debian archive in this machine's apt sources: set QELO_DEBIAN_MIRROR" >&2
+        return 1
+    fi
+    echo "${uri%/}"
+}
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

@@ -10,92 +10,54 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
 
-qt_version=6.8.2
+source "$root_dir/scripts/qt.sh"
+
 # Built for size: -Os, unused code dropped at link, and none of the features the game does not use (each step's
 # effect is in bench/RESULTS.md). Not link-time optimized: with -ltcg the page stopped at start ("null function").
-# Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is.
-qt_options=(-static -release -optimize-size -gc-binaries
-    -no-feature-thread -nomake examples -nomake tests -nomake benchmarks
-    -no-feature-sql -no-feature-network -no-feature-dbus -no-feature-printsupport -no-feature-concurrent
-    -no-feature-xml -no-feature-testlib -no-feature-jpeg -no-feature-gif -no-feature-ico
-    -no-feature-imageformat_bmp -no-feature-imageformat_ppm -no-feature-imageformat_xbm
-    -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
-    -no-feature-textmarkdownwriter -no-feature-mimetype-database -no-feature-sessionmanager
-    -no-feature-desktopservices -no-feature-style-stylesheet -no-feature-graphicsview -no-feature-graphicseffect
-    -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-filedialog -no-feature-fontdialog
-    -no-feature-colordialog -no-feature-inputdialog -no-feature-progressdialog -no-feature-errormessage
-    -no-feature-wizard -no-feature-mdiarea -no-feature-dockwidget -no-feature-toolbar -no-feature-toolbox
-    -no-feature-splashscreen -no-feature-lcdnumber -no-feature-dial -no-feature-splitter -no-feature-tabwidget
-    -no-feature-treeview -no-feature-treewidget -no-feature-tableview -no-feature-tablewidget -no-feature-columnview
-    -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
-    -no-feature-syntaxhighlighter -no-feature-textbrowser -no-feature-keysequenceedit -no-feature-fontcombobox
-    -no-feature-commandlinkbutton -no-feature-datawidgetmapper -no-feature-whatsthis -no-feature-statustip
-    -no-feature-sizegrip -no-feature-scroller)
+# Single-threaded, so that a page needs no cross-origin isolation; static, as Qt for WebAssembly is. Without the
+# hardening that fills every new variable and checks the C++ library's bounds: the page reads no untrusted input
+# but its own settings, which the game reads as untrusted bytes anyway.
+wasm_features=(thread sql network dbus printsupport concurrent xml testlib jpeg gif ico
+    imageformat_bmp imageformat_ppm imageformat_xbm movie pdf textodfwriter textmarkdownreader
+    textmarkdownwriter mimetype-database sessionmanager desktopservices style-stylesheet graphicsview graphicseffect
+    calendarwidget datetimeedit filedialog fontdialog colordialog inputdialog progressdialog errormessage
+    wizard mdiarea dockwidget toolbar toolbox splashscreen lcdnumber dial splitter tabwidget
+    treeview treewidget tableview tablewidget columnview undocommand undostack undogroup undoview
+    syntaxhighlighter textbrowser keysequenceedit fontcombobox commandlinkbutton datawidgetmapper whatsthis statustip
+    sizegrip scroller
+    jalalicalendar islamiccivilcalendar datetimeparser commandlineparser cborstreamreader cborstreamwriter xmlstream
+    gestures filesystemmodel completer fscompleter sortfilterproxymodel texthtmlparser cssparser
+    trivial_auto_var_init_pattern libcpp_hardening)
 # Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
 # drag and drop, which its platform plug-in needs, requires XPM images.
 # The page draws every character with the game's own font, so the platform plug-in's two DejaVu fonts (Qt's fallback
 # for pages without a font of their own) stay out. Of the standard pictures the styles keep as PNG files, which no
 # compression shrinks, the page keeps the 16-pixel ones and the message boxes' own at every size (the macOS style's
-# few stay too, so that its list of pictures is not left empty).
-trim_qt_source() {
-    local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt" widgets="$1/src/widgets/CMakeLists.txt"
+# few stay too, so that its list of pictures is not left empty). The platform plug-in forgets a touch that the
+# browser cancels (packaging/web/qt/).
+qt_inputs=("$root_dir"/packaging/web/qt/*.patch)
+qt_prepare_source() {
+    local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt" widgets="$1/src/widgets/CMakeLists.txt" patch
     sed -i -e '/^set(wasmfonts_resource_files/,/^)/d' -e '/^qt_internal_add_resource(QWasmIntegrationPlugin "wasmfonts"/,/^)/d' \
         "$plugin"
     sed -i -E '/styles\/images\/(warning|critical|information|question)-|macstyle/b; /styles\/images\/.*-(32|64|128)\.png/d' \
         "$widgets"
-    ! grep -q wasmfonts "$plugin" || { echo "web.sh: the fonts of Qt's platform plug-in are still in $plugin" >&2; return 1; }
+    ! grep -q wasmfonts "$plugin" || fail "the fonts of Qt's platform plug-in are still in $plugin"
     ! grep -vE 'warning|critical|information|question|macstyle' "$widgets" | grep -qE 'styles/images/.*-(32|64|128)\.png' ||
-        { echo "web.sh: large pictures of Qt's styles are still in $widgets" >&2; return 1; }
+        fail "large pictures of Qt's styles are still in $widgets"
+    for patch in "${qt_inputs[@]}"; do
+        # A resumed build finds its source patched already.
+        patch -d "$1" -p1 -N -r - --dry-run -s <"$patch" >/dev/null && patch -d "$1" -p1 -N -s <"$patch"
+        patch -d "$1" -p1 -R --dry-run -s <"$patch" >/dev/null || fail "$patch does not apply to Qt's source"
+    done
 }
-# A changed configuration builds into a folder of its own, never over or from an older one.
-qt_prefix="$cache_dir/qt-$qt_version-wasm-$({ printf '%s\n' "${qt_options[@]}"; declare -f trim_qt_source; } |
-    md5sum | cut -c1-12)"
-qt_built="$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake"
+qt_define wasm 6.8.2 trixie -platform wasm-emscripten -qt-host-path /usr -static -release -optimize-size \
+    -gc-binaries -nomake examples -nomake tests -nomake benchmarks "${wasm_features[@]/#/-no-feature-}" \
+    -- -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 # The game's own code for size too (bench/RESULTS.md).
 game_options=(-DCMAKE_CXX_FLAGS_RELEASE="-Oz -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz")
 # Qt's configure wants an emsdk folder; this one points at Debian's emscripten. The Qt build records the path.
 emsdk=/root/emsdk
-
-build_qt() {
-    local work="$cache_dir/qt-wasm-work"
-    # An interrupted or failed build goes on where it stopped: configure again over it, build what is missing.
-    if [ ! -x "$work/src/configure" ]; then
-        fetch_qt_source "$work"
-    fi
-    trim_qt_source "$work/src"
-    # Features the earlier attempt chose stay in CMake's cache, and moc does not look again at sources a changed
-    # feature adds: only the options given now may count.
-    if [ -f "$work/build/CMakeCache.txt" ]; then
-        awk '/^\/\//{help = help $0 "\n"; next} /^FEATURE_/{help = ""; next} {printf "%s", help; help = ""; print}' \
-            "$work/build/CMakeCache.txt" >"$work/cache" && mv "$work/cache" "$work/build/CMakeCache.txt"
-        find "$work/build" -path '*_autogen/timestamp' -delete
-    fi
-    (cd "$work/build" && "$work/src/configure" -prefix "$qt_prefix" -platform wasm-emscripten -qt-host-path /usr \
-        "${qt_options[@]}" -- -G Ninja -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
-    nice cmake --build "$work/build" --parallel
-    cmake --install "$work/build"
-    rm -rf "$work"
-}
-
-# Usage: fetch_qt_source WORK: Debian 13's qt6-base source, unpacked into WORK/src, with an empty WORK/build.
-fetch_qt_source() {
-    local work="$1" lists=/root/apt-sources
-    mkdir -p "$lists/lists/partial" "$work"
-    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main" \
-        >"$lists/sources.list"
-    local apt=(apt-get -qq -o Dir::Etc::SourceList="$lists/sources.list" -o Dir::Etc::SourceParts=/dev/null
-        -o Dir::State::Lists="$lists/lists")
-    "${apt[@]}" update
-    # Debian's revision moves with its updates (apt cannot match a version by a pattern); the upstream one must not.
-    (cd "$work" && "${apt[@]}" source --download-only qt6-base)
-    local orig="$work/qt6-base_$qt_version+dfsg.orig.tar.xz"
-    if [ ! -f "$orig" ]; then
-        echo "web.sh: Debian 13 no longer has Qt $qt_version's source: $(cd "$work" && echo qt6-base_*.orig.tar.xz)" >&2
-        return 1
-    fi
-    rm -rf "$work/src" "$work/build" && mkdir -p "$work/src" "$work/build"
-    tar -xf "$orig" -C "$work/src" --strip-components=1
-}
 
 # The characters the page can draw: what the program's sources hold, ASCII and its full-width forms, kana.
 cut_font() {
@@ -134,17 +96,8 @@ inside() {
     ln -sfn /usr/share/emscripten "$emsdk/upstream/emscripten"
     echo "EMSCRIPTEN_ROOT = emsdk_path + '/upstream/emscripten'" >"$emsdk/.emscripten"
     export EMSDK="$emsdk"
-    local started=$SECONDS
-    if [ -f "$qt_built" ]; then
-        echo "Qt for WebAssembly from the cache: $qt_prefix"
-    else
-        echo "Building Qt for WebAssembly into $qt_prefix (once; about 16 minutes on two cores)"
-        build_qt
-        echo "Qt for WebAssembly built in $((SECONDS - started)) s"
-    fi
-
-    local out="$root_dir/build-web" build="$root_dir/build-web/build"
-    started=$SECONDS
+    qt_ensure
+    local out="$root_dir/build-web" build="$root_dir/build-web/build" started=$SECONDS
     build_game "$build"
     echo "Game built for the browser in $((SECONDS - started)) s"
     local site="$out/site"
@@ -226,7 +179,8 @@ next_and_again() {
 # from the minimal root first when there is none.
 web_root_tar() {
     local packages=(emscripten g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools xz-utils
-        fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket python3-pil librsvg2-bin nodejs npm)
+        fonts-noto-cjk fonttools brotli zip chromium python3 python3-websocket python3-pil librsvg2-bin nodejs npm patch
+        chromium-driver webkit2gtk-driver firefox-esr xvfb xauth python3-selenium)
     local tarball="$cache_dir/debian13-web-$(printf '%s\n' "${packages[@]}" | md5sum | cut -c1-12).tar"
     if [ ! -s "$tarball" ]; then
         echo "Preparing a Debian 13 root for the browser build in $tarball" >&2
@@ -244,27 +198,14 @@ web_root_tar() {
     echo "$tarball"
 }
 
-[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 if [ "${1:-}" = --inside ]; then
     inside
     exit
 fi
-
-if [ "${1:-}" = --if-cached ] && [ ! -f "$qt_built" ]; then
-    echo "SKIPPED the browser build: no Qt for WebAssembly in $qt_prefix (bash scripts/web.sh builds it once)"
-    exit 0
-fi
-if [ "$(id -u)" -ne 0 ]; then
-    echo "web.sh: needs root (for mmdebstrap, unshare and chroot)" >&2
-    exit 1
-fi
+qt_skip_unless_cached "the browser build" "$@"
+[ "$(id -u)" -eq 0 ] || fail "needs root (for mmdebstrap, unshare and chroot)"
 out="$(realpath -m "${QELO_WEB_DIR:-$root_dir/build-web}")"
-# Its site and zip are replaced on every run: it must be web.sh's own folder, or none yet.
-if [ -e "$out" ] && [ ! -f "$out/.qelo-web" ]; then
-    echo "web.sh: $out exists and is not a folder web.sh made" >&2
-    exit 1
-fi
-mkdir -p "$out" && touch "$out/.qelo-web"
+own_folder "$out"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/qelo-web.XXXXXX")"
 trap 'rm -rf --one-file-system "$work"' EXIT
