@@ -8,8 +8,10 @@
 #include <QEvent>
 #include <QFont>
 #include <QGroupBox>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QWidget>
 
 #include <emscripten.h>
@@ -52,10 +54,28 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // A touch the browser cancels (the phone's system took the gesture over) ends with the release Qt makes of
+        // it at once, at the touch's last place: on a key that would type the key's symbol. It goes instead to a
+        // place outside the pressed control, which lets the press go without a click, as a finger drawn off would.
+        if (event->type() == QEvent::TouchCancel && !m_touchCancelled) {
+            m_touchCancelled = true;
+            QTimer::singleShot(0, this, [this] { m_touchCancelled = false; });
+        }
         if (!watched->isWidgetType())
             return false;
         auto *widget = static_cast<QWidget *>(watched);
         switch (event->type()) {
+        case QEvent::MouseButtonRelease:
+            if (m_touchCancelled) {
+                m_touchCancelled = false;
+                const auto *release = static_cast<QMouseEvent *>(event);
+                QMouseEvent away(QEvent::MouseButtonRelease, QPointF(-1, -1), widget->mapToGlobal(QPointF(-1, -1)),
+                                 release->button(), release->buttons(), release->modifiers(),
+                                 release->pointingDevice());
+                QCoreApplication::sendEvent(widget, &away);
+                return true;
+            }
+            break;
         case QEvent::Polish:
             // The page's style draws a group box's frame below its caption, where the page's taller font pushes it
             // onto the controls inside; the Windows style runs the frame through the caption, as the design has it.
@@ -88,6 +108,7 @@ protected:
 
 private:
     QStyle *m_captionOnFrame;
+    bool m_touchCancelled = false;
 
     static void tellShown(QWidget *control)
     {
