@@ -9,7 +9,6 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-fail() { echo "release.sh: $*" >&2; exit 1; }
 twice=false
 case "${1:-}" in
     --twice) twice=true ;;

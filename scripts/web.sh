@@ -25,7 +25,7 @@ wasm_features=(thread sql network dbus printsupport concurrent xml testlib jpeg 
     treeview treewidget tableview tablewidget columnview undocommand undostack undogroup undoview
     syntaxhighlighter textbrowser keysequenceedit fontcombobox commandlinkbutton datawidgetmapper whatsthis statustip
     sizegrip scroller
-    jalalicalendar islamiccivilcalendar datetimeparser commandlineparser cborstreamreader cborstreamwriter xmlstream
+    jalalicalendar islamiccivilcalendar datetimeparser commandlineparser xmlstream
     gestures filesystemmodel completer fscompleter sortfilterproxymodel texthtmlparser cssparser
     trivial_auto_var_init_pattern libcpp_hardening)
 # Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
@@ -106,6 +106,12 @@ inside() {
     local wasm
     wasm="$(echo "$site"/assets/qelo.*.wasm)"
     echo "qelo.wasm: $(stat -c %s "$wasm") bytes raw, $(stat -c %s "$wasm.br") brotli, $(stat -c %s "$wasm.gz") gzip"
+    # What takes those bytes, by library and by function: the same game linked with its names kept, which changes
+    # none of its code (bench/RESULTS.md).
+    build_game "$out/names" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz --profiling-funcs -Wl,-Map=$out/names/qelo.map"
+    python3 -B "$root_dir/bench/wasm_ranking.py" "$out/names/src/qelo.wasm" "$out/names/qelo.map" 40 \
+        >"$out/wasm-ranking.txt"
+    head -n 40 "$out/wasm-ranking.txt"
 
     local lighthouse
     lighthouse="$(lighthouse_program)"
