@@ -25,7 +25,7 @@ wasm_features=(thread sql network dbus printsupport concurrent xml testlib jpeg 
     treeview treewidget tableview tablewidget columnview undocommand undostack undogroup undoview
     syntaxhighlighter textbrowser keysequenceedit fontcombobox commandlinkbutton datawidgetmapper whatsthis statustip
     sizegrip scroller
-    jalalicalendar islamiccivilcalendar datetimeparser commandlineparser xmlstream
+    jalalicalendar islamiccivilcalendar datetimeparser commandlineparser
     gestures filesystemmodel completer fscompleter sortfilterproxymodel texthtmlparser cssparser
     trivial_auto_var_init_pattern libcpp_hardening)
 # Kept on although unused: the style sheet code includes the Windows style's header either way, and the page's
