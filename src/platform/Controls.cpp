@@ -15,20 +15,35 @@
 
 namespace Controls {
 
-void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight)
+void makeFixedDialog(QWidget *dialog, QSize clientSize)
 {
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint);
-    dialog->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));
+    dialog->setFixedSize(clientSize);
 }
 
-QPoint placeInside(const QRect &frame, const QRect &area)
+QMargins frameAround(const QWidget *dialog)
+{
+    const QWidget *owner = dialog->parentWidget() ? dialog->parentWidget()->window() : dialog;
+    QMargins frame = LeastFrame;
+    for (const QWidget *window : {dialog, owner}) {
+        const QRect outer = window->frameGeometry();
+        const QRect inner = window->geometry();
+        frame = frame | QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                          outer.bottom() - inner.bottom());
+    }
+    return frame;
+}
+
+QRect placeInside(const QRect &client, const QMargins &frame, const QRect &area)
 {
     const auto along = [](int start, int length, int areaStart, int areaLength) {
         return std::max(std::min(start, areaStart + areaLength - length), areaStart);
     };
-    return {along(frame.x(), frame.width(), area.x(), area.width()),
-            along(frame.y(), frame.height(), area.y(), area.height())};
+    const QRect outer = client.marginsAdded(frame);
+    const QPoint corner(along(outer.x(), outer.width(), area.x(), area.width()),
+                        along(outer.y(), outer.height(), area.y(), area.height()));
+    return {corner + QPoint(frame.left(), frame.top()), client.size()};
 }
 
 QRect dialogArea(const QWidget *owner, Pointer pointer)
@@ -40,16 +55,8 @@ QRect dialogArea(const QWidget *owner, Pointer pointer)
     return area;
 }
 
-bool fitsIn(QSize clientSize, const QRect &area, const QWidget *owner)
+bool fitsIn(QSize clientSize, const QRect &area, const QMargins &frame)
 {
-    // Before it is shown a dialog has no frame yet: count one like its owner's, with a title bar at least.
-    QMargins frame(4, 32, 4, 4);
-    if (owner) {
-        const QRect outer = owner->window()->frameGeometry();
-        const QRect inner = owner->window()->geometry();
-        frame = frame | QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                          outer.bottom() - inner.bottom());
-    }
     const QSize needed = clientSize.grownBy(frame);
     return needed.width() <= area.width() && needed.height() <= area.height();
 }
@@ -58,10 +65,10 @@ void keepInside(QWidget *dialog, const QRect &area)
 {
     if (area.isEmpty())
         return;
-    const QRect frame = dialog->frameGeometry();
-    const QPoint place = placeInside(frame, area);
-    if (place != frame.topLeft())
-        dialog->move(place);
+    // The client area is placed, not the frame: a frame not drawn yet would otherwise be counted as none.
+    const QRect place = placeInside(dialog->geometry(), frameAround(dialog), area);
+    if (place != dialog->geometry())
+        dialog->setGeometry(place);
 }
 
 void showModal(QDialog *dialog)
@@ -85,14 +92,9 @@ void showModal(QDialog *dialog)
 #endif
 }
 
-void place(QWidget *control, float left, float top, float width, float height)
+void place(QWidget *control, const TwipsRect &twips)
 {
-    TwipsGeometry(control).setRect(left, top, width, height);
-}
-
-void place(QWidget *control, const QRect &pixels)
-{
-    TwipsGeometry(control).setPixelRect(pixels);
+    TwipsGeometry(control).setRect(twips);
 }
 
 void setForeColor(QWidget *control, quint32 bgr)

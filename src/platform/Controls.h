@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QString>
 #include <QtGlobal>
 
 class FittingLabel;
+struct TwipsRect;
 class QDialog;
 class QWidget;
 
@@ -16,26 +18,29 @@ enum class Pointer { Mouse, Touch };
 // The smallest control a finger hits reliably, in pixels: 44 CSS px, as the platforms' guidance asks.
 inline constexpr int TouchTarget = 44;
 
-// A dialog of fixed client size, given in twips, with a title bar and a close box only.
-void makeFixedDialog(QWidget *dialog, float clientWidth, float clientHeight);
+// A dialog of fixed client size, given in pixels, with a title bar and a close box only.
+void makeFixedDialog(QWidget *dialog, QSize clientSize);
 
-// Places a control at its design rectangle, given in twips.
-void place(QWidget *control, float left, float top, float width, float height);
-// Places a control at a rectangle given in pixels.
-void place(QWidget *control, const QRect &pixels);
+// Places a control at a rectangle given in twips.
+void place(QWidget *control, const TwipsRect &twips);
 
 // Colours given as 0x00BBGGRR.
 void setForeColor(QWidget *control, quint32 bgr);
 void setBackColor(QWidget *control, quint32 bgr);
 
-// Where a dialog's frame goes: at its own place where that lies inside the area, moved in where it would reach past
-// an edge, at the area's top-left corner where the area is the smaller.
-QPoint placeInside(const QRect &frame, const QRect &area);
+// The frame counted round a dialog that has none yet: Qt learns a window's frame only once the window system has
+// drawn it, after the dialog is placed. A browser page draws a 4-pixel border; 32 pixels stand for a title bar.
+inline constexpr QMargins LeastFrame(4, 32, 4, 4);
+// The frame round a dialog: its own where the window system has drawn one, no thinner than its owner's or LeastFrame.
+QMargins frameAround(const QWidget *dialog);
+// Where a client area goes so that it lies inside the area with its frame: at its own place where it does, moved in
+// where it would reach past an edge, at the area's top-left corner where the area is the smaller.
+QRect placeInside(const QRect &client, const QMargins &frame, const QRect &area);
 // The area a dialog opened from the owner lies in: the screen, and for a finger the owner's window too.
 QRect dialogArea(const QWidget *owner, Pointer pointer);
-// Whether a dialog of this client size, with a frame like the owner's, fits the area.
-bool fitsIn(QSize clientSize, const QRect &area, const QWidget *owner);
-// Moves a shown dialog's frame inside the area.
+// Whether a client area of this size fits the area with the given frame round it.
+bool fitsIn(QSize clientSize, const QRect &area, const QMargins &frame);
+// Moves a dialog about to be shown, with its frame, inside the area.
 void keepInside(QWidget *dialog, const QRect &area);
 
 // Shows a dialog modal to its window, then deletes it. A web page has no nested event loop: there the call

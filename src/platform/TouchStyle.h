@@ -2,7 +2,7 @@
 
 #include <QProxyStyle>
 
-// The application's style, with menu bar items no smaller than a finger's target.
+// The application's style, with menu bar items no smaller than a given target (0: as the style draws them).
 class TouchStyle : public QProxyStyle
 {
     Q_OBJECT

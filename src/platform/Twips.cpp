@@ -36,6 +36,18 @@ double clientHeight(const QWidget *client)
 
 } // namespace Twips
 
+TwipsRect TwipsRect::fromPixels(const QRect &pixels)
+{
+    return {float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
+            float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height()))};
+}
+
+QRect TwipsRect::toPixels() const
+{
+    return {Twips::toPixels(left), Twips::toPixels(top), std::max(0, Twips::toPixels(width)),
+            std::max(0, Twips::toPixels(height))};
+}
+
 TwipsGeometry::TwipsGeometry(QWidget *widget)
     : m_widget(widget)
 {
@@ -80,16 +92,14 @@ void TwipsGeometry::setRect(float left, float top, float width, float height)
     apply();
 }
 
-void TwipsGeometry::setPixelRect(const QRect &pixels)
+void TwipsGeometry::setRect(const TwipsRect &twips)
 {
-    setRect(float(Twips::fromPixels(pixels.x())), float(Twips::fromPixels(pixels.y())),
-            float(Twips::fromPixels(pixels.width())), float(Twips::fromPixels(pixels.height())));
+    setRect(twips.left, twips.top, twips.width, twips.height);
 }
 
 void TwipsGeometry::apply() const
 {
     if (!m_widget)
         return;
-    m_widget->setGeometry(Twips::toPixels(m_left), Twips::toPixels(m_top),
-                          std::max(0, Twips::toPixels(m_width)), std::max(0, Twips::toPixels(m_height)));
+    m_widget->setGeometry(TwipsRect{m_left, m_top, m_width, m_height}.toPixels());
 }

@@ -18,6 +18,19 @@ double clientHeight(const QWidget *client);
 
 } // namespace Twips
 
+// A rectangle in single-precision twips, as the design gives them.
+struct TwipsRect
+{
+    float left = 0;
+    float top = 0;
+    float width = 0;
+    float height = 0;
+
+    static TwipsRect fromPixels(const QRect &pixels);
+    // At the nearest pixels, as a widget placed at it sits.
+    QRect toPixels() const;
+};
+
 // A widget's Left, Top, Width and Height in single-precision twips. The values read back
 // exactly as set; the widget itself sits at the nearest pixel.
 class TwipsGeometry
@@ -38,7 +51,7 @@ public:
     void setWidth(float twips);
     void setHeight(float twips);
     void setRect(float left, float top, float width, float height);
-    void setPixelRect(const QRect &pixels);
+    void setRect(const TwipsRect &twips);
 
 private:
     void apply() const;

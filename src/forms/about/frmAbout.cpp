@@ -12,10 +12,11 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
-constexpr float DesignClientWidth = 5730;
-constexpr float DesignClientHeight = 3555;
 // The client area's top-left corner, from the screen's top-left corner.
 constexpr float DesignLeft = 2340;
 constexpr float DesignTop = 1935;
@@ -30,6 +31,57 @@ constexpr quint32 GreyLineColour = 0x808080;
 constexpr quint32 WhiteLineColour = 0xFFFFFF;
 constexpr quint32 Black = 0x000000;
 
+// Where the controls go, in the order of frmAbout::layOut: title, version, description, OK; and the separator.
+struct Layout
+{
+    QSize client;
+    std::array<QRect, 4> places;
+    QRect greyLine;
+    QRect whiteLine;
+};
+
+Layout designLayout()
+{
+    constexpr std::array<TwipsRect, 4> design = {
+        {{1050, 240, 3885, 480}, {1050, 780, 3885, 225}, {1050, 1125, 3885, 1170}, {4245, 2625, 1380, 345}}};
+    Layout layout{TwipsRect{0, 0, 5730, 3555}.toPixels().size(), {}, {}, {}};
+    std::transform(design.begin(), design.end(), layout.places.begin(),
+                   [](const TwipsRect &twips) { return twips.toPixels(); });
+    const int right = Twips::toPixels(LineRight);
+    const int greyLeft = Twips::toPixels(GreyLineLeft);
+    const int whiteLeft = Twips::toPixels(WhiteLineLeft);
+    const int greyTop = Twips::toPixels(GreyLineTop);
+    static_assert(WhiteLineTop - GreyLineTop == Twips::PerPixel, "the white line lies one pixel lower");
+    layout.greyLine = QRect(greyLeft, greyTop, right - greyLeft + 1, 1);
+    layout.whiteLine = QRect(whiteLeft, greyTop + 1, right - whiteLeft + 1, 2);
+    return layout;
+}
+
+// The texts from the left edge, where the design keeps room for an icon it never shows, and OK a finger's size.
+Layout compactLayout()
+{
+    constexpr int Width = 320;
+    constexpr int Margin = 16;
+    constexpr int OkWidth = 100;
+    constexpr int LineTop = 140;
+    constexpr int OkTop = LineTop + 10;
+    Layout layout{{Width, OkTop + Controls::TouchTarget + Margin},
+                  {QRect(Margin, 12, Width - 2 * Margin, 32), QRect(Margin, 48, Width - 2 * Margin, 18),
+                   QRect(Margin, 72, Width - 2 * Margin, 60),
+                   QRect(Width - Margin - OkWidth, OkTop, OkWidth, Controls::TouchTarget)},
+                  QRect(Margin / 2, LineTop, Width - Margin, 1), {}};
+    layout.whiteLine = layout.greyLine.translated(0, 1).adjusted(1, 0, 0, 1);
+    return layout;
+}
+
+// The design where it fits the screen the dialog opens on, with its frame, and a mouse points; else the compact one.
+Layout layoutFor(const QRect &area, const QMargins &frame, Controls::Pointer pointer)
+{
+    const Layout design = designLayout();
+    return pointer == Controls::Pointer::Touch || !Controls::fitsIn(design.client, area, frame) ? compactLayout()
+                                                                                              : design;
+}
+
 } // namespace
 
 frmAbout::frmAbout(QWidget *parent, Controls::Pointer pointer)
@@ -37,27 +89,20 @@ frmAbout::frmAbout(QWidget *parent, Controls::Pointer pointer)
     , m_area(Controls::dialogArea(parent, pointer))
 {
     createControls();
-    if (pointer == Controls::Pointer::Touch || !Controls::fitsIn(size(), m_area, parent))
-        layOutForTouch();
+    layOut(pointer);
     placeAtDesignPosition();
     Form_Load();
 }
 
-void frmAbout::layOutForTouch()
+void frmAbout::layOut(Controls::Pointer pointer)
 {
-    // The texts from the left edge, where the design keeps room for an icon it never shows, and OK a finger's size.
-    constexpr int Width = 320;
-    constexpr int Margin = 16;
-    constexpr int OkWidth = 100;
-    constexpr int LineTop = 140;
-    constexpr int OkTop = LineTop + 10;
-    setFixedSize(Width, OkTop + Controls::TouchTarget + Margin);
-    Controls::place(lblTitle, QRect(Margin, 12, Width - 2 * Margin, 32));
-    Controls::place(lblVersion, QRect(Margin, 48, Width - 2 * Margin, 18));
-    Controls::place(lblDescription, QRect(Margin, 72, Width - 2 * Margin, 60));
-    m_greyLine = QRect(Margin / 2, LineTop, Width - Margin, 1);
-    m_whiteLine = m_greyLine.translated(0, 1).adjusted(1, 0, 0, 1);
-    Controls::place(cmdOK, QRect(Width - Margin - OkWidth, OkTop, OkWidth, Controls::TouchTarget));
+    const Layout layout = layoutFor(m_area, Controls::frameAround(this), pointer);
+    Controls::makeFixedDialog(this, layout.client);
+    const std::array<QWidget *, 4> placed = {lblTitle, lblVersion, lblDescription, cmdOK};
+    for (std::size_t i = 0; i < placed.size(); ++i)
+        placed[i]->setGeometry(layout.places[i]);
+    m_greyLine = layout.greyLine;
+    m_whiteLine = layout.whiteLine;
 }
 
 void frmAbout::showEvent(QShowEvent *event)
@@ -70,35 +115,22 @@ void frmAbout::createControls()
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    Controls::makeFixedDialog(this, DesignClientWidth, DesignClientHeight);
 
     lblTitle = Controls::createLabel("lblTitle", QStringLiteral("qelo"), this);
     Controls::setForeColor(lblTitle, Black);
-    Controls::place(lblTitle, 1050, 240, 3885, 480);
 
     lblVersion = Controls::createLabel("lblVersion", QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
-    Controls::place(lblVersion, 1050, 780, 3885, 225);
 
     lblDescription = Controls::createLabel("lblDescription", QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの説明"), this);
     Controls::setForeColor(lblDescription, Black);
-    Controls::place(lblDescription, 1050, 1125, 3885, 1170);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     // The default button (Enter); Esc closes a QDialog as the cancel button would.
     cmdOK->setDefault(true);
-    Controls::place(cmdOK, 4245, 2625, 1380, 345);
     cmdOK->setFocus();
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-
-    const int right = Twips::toPixels(LineRight);
-    const int greyLeft = Twips::toPixels(GreyLineLeft);
-    const int whiteLeft = Twips::toPixels(WhiteLineLeft);
-    const int greyTop = Twips::toPixels(GreyLineTop);
-    static_assert(WhiteLineTop - GreyLineTop == Twips::PerPixel, "the white line lies one pixel lower");
-    m_greyLine = QRect(greyLeft, greyTop, right - greyLeft + 1, 1);
-    m_whiteLine = QRect(whiteLeft, greyTop + 1, right - whiteLeft + 1, 2);
 }
 
 void frmAbout::placeAtDesignPosition()

@@ -32,7 +32,7 @@ protected:
 
 private:
     void createControls();
-    void layOutForTouch();
+    void layOut(Controls::Pointer pointer);
     void placeAtDesignPosition();
     void Form_Load();
 

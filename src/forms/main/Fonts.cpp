@@ -48,6 +48,8 @@ void registerBuiltInFonts()
 
 QFont designFont(qreal pointSize)
 {
+    if (pointSize <= 0)
+        return {};
     static const QStringList families = installedCandidates();
     QFont font;
     font.setFamilies(families);

@@ -2,7 +2,7 @@
 
 #include "Fonts.h"
 #include "KeyLayout.h"
-#include "TouchLayout.h"
+#include "MainLayout.h"
 #include "forms/about/frmAbout.h"
 #include "forms/settings/frmOpt.h"
 #include "modules/mdlUser.h"
@@ -23,13 +23,6 @@ namespace {
 
 constexpr float DesignClientWidth = 8595;
 constexpr float DesignClientHeight = 4680;
-// Below this the design key size could not give 55 cells under the frame.
-constexpr int MinimumClientWidthPx = 480;
-constexpr int MinimumClientHeightPx = 200;
-
-constexpr float KeyDesignLeft = 4200;
-constexpr float KeyDesignTop = 1800;
-constexpr float KeyDesignSize = 375;
 
 // Colours are 0x00BBGGRR.
 constexpr quint32 Blue = 0xFF0000;
@@ -43,6 +36,7 @@ frmMain::frmMain(Controls::Pointer pointer, QWidget *parent)
 {
     createControls();
     createMenu();
+    applyStartLayout();
     Form_Load();
 }
 
@@ -54,38 +48,26 @@ void frmMain::createControls()
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
-    // A finger's keys fill the whole area below the frame, so a phone's window holds them at any size.
-    if (!touch())
-        m_client->setMinimumSize(MinimumClientWidthPx, MinimumClientHeightPx);
     setCentralWidget(m_client);
 
-    const QFont buttonFont = Fonts::designFont(Fonts::ButtonPointSize);
-    const QFont symbolFont = Fonts::designFont(Fonts::SymbolPointSize);
-
+    // Places, sizes and fonts come from the layout at each step (applyStartLayout and onwards).
     frameTable = new QGroupBox(m_client);
     frameTable->setObjectName(QStringLiteral("frameTable"));
     m_frameTable.attach(frameTable);
-    m_frameTable.setRect(1920, 0, 5055, 975);
     frameTable->hide();
 
     Command1 = new QPushButton(QStringLiteral("BS"), frameTable);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setFont(buttonFont);
-    Controls::place(Command1, 3240, 360, 615, 375);
 
     cmdAns = new QPushButton(QStringLiteral("OK"), frameTable);
     cmdAns->setObjectName(QStringLiteral("cmdAns"));
-    cmdAns->setFont(buttonFont);
-    Controls::place(cmdAns, 4200, 240, 735, 495);
 
     lblInput = new FittingLabel(frameTable);
     lblInput->setObjectName(QStringLiteral("lblInput"));
     lblInput->setText(QStringLiteral("Label1"));
-    lblInput->setFont(buttonFont);
     lblInput->setFrameStyle(QFrame::Box | QFrame::Plain);
     lblInput->setLineWidth(1);
     Controls::setBackColor(lblInput, 0xFFFFFF);
-    Controls::place(lblInput, 120, 240, 3015, 615);
 
     timSub = new OneShotTimer(this);
     timSub->setObjectName(QStringLiteral("timSub"));
@@ -97,35 +79,20 @@ void frmMain::createControls()
 
     cmdStart = new QPushButton(QStringLiteral("スタート"), m_client);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
-    cmdStart->setFont(buttonFont);
-    Controls::place(cmdStart, 120, 120, 1575, 615);
 
     lblKey[0] = createKey(0);
 
     lblAns = new FittingLabel(m_client);
     lblAns->setObjectName(QStringLiteral("lblAns"));
     lblAns->setText(QStringLiteral("正解"));
-    lblAns->setFont(symbolFont);
     Controls::setForeColor(lblAns, Red);
-    Controls::place(lblAns, 120, 240, 1575, 495);
     lblAns->hide();
 
     lblData = new FittingLabel(m_client);
     lblData->setObjectName(QStringLiteral("lblData"));
     lblData->setText(QStringLiteral("Label1"));
-    lblData->setFont(symbolFont);
     m_lblData.attach(lblData);
-    m_lblData.setRect(1080, 1080, 7815, 375);
     lblData->hide();
-
-    if (touch()) {
-        const QFont captionFont = Fonts::designFont(TouchLayout::captionPointSize());
-        for (QWidget *control : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(cmdAns),
-                                 static_cast<QWidget *>(lblInput), static_cast<QWidget *>(cmdStart)})
-            control->setFont(captionFont);
-        Controls::place(cmdStart, TouchLayout::startButton());
-        placeFrameForTouch();
-    }
 
     setTabOrder(cmdStart, cmdAns);
     setTabOrder(cmdAns, Command1);
@@ -148,14 +115,23 @@ void frmMain::createMenu()
     mnuOpt->setObjectName(QStringLiteral("mnuOpt"));
     mnuAbout = menuBar()->addAction(QStringLiteral("バージョン"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    if (touch()) {
-        menuBar()->setStyle(new TouchStyle(TouchLayout::MenuItem, this));
-        menuBar()->setFont(Fonts::designFont(TouchLayout::captionPointSize()));
-    }
 
     connect(mnuEnd, &QAction::triggered, this, &frmMain::mnuEnd_Click);
     connect(mnuOpt, &QAction::triggered, this, &frmMain::mnuOpt_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+void frmMain::applyStartLayout()
+{
+    const MainLayout::Layout layout = currentLayout();
+    m_client->setMinimumSize(layout.minimumClient);
+    const QFont caption = Fonts::designFont(layout.captionPoints);
+    for (QWidget *control : std::initializer_list<QWidget *>{Command1, cmdAns, lblInput, cmdStart})
+        control->setFont(caption);
+    Controls::place(cmdStart, layout.start);
+    placeFrame(layout);
+    menuBar()->setStyle(new TouchStyle(layout.menuItem, this));
+    menuBar()->setFont(Fonts::designFont(layout.menuPoints));
 }
 
 FittingLabel *frmMain::createKey(int index)
@@ -164,10 +140,8 @@ FittingLabel *frmMain::createKey(int index)
     key->setObjectName(QStringLiteral("lblKey"));
     key->setProperty("index", index);
     key->setText(QStringLiteral("Label1"));
-    key->setFont(Fonts::designFont(Fonts::SymbolPointSize));
     key->setAlignment(Qt::AlignCenter);
     m_lblKey[index].attach(key);
-    m_lblKey[index].setRect(KeyDesignLeft, KeyDesignTop, KeyDesignSize, KeyDesignSize);
     connect(key, &FittingLabel::clicked, this, [this, index] { lblKey_Click(index); });
     return key;
 }
@@ -203,6 +177,7 @@ void frmMain::InitSoftKey()
         lblKey[i]->setText(KigouTable[i]);
         lblKey[i]->hide();
     }
+    sizeKeys(currentLayout());
     // The question and the verdict stay above the keys, as in the design's order.
     lblAns->raise();
     lblData->raise();
@@ -228,9 +203,10 @@ void frmMain::StartPrg()
     }
 
     lblData->setText(DataStr);
-    if (touch())
-        sizeQuestionForTouch();
-    m_lblData.setWidth(float((AnsLen + 1) * double(m_lblData.height())));
+    const MainLayout::Layout layout = currentLayout();
+    m_lblData.setHeight(layout.questionHeight);
+    m_lblData.setWidth(layout.questionWidth);
+    lblData->setFont(Fonts::designFont(layout.questionPoints));
 
     const double x = Convert::floor(double(m_random.draw()) * (ScaleWidth() - m_lblData.width()));
     const double y = Convert::floor(double(m_random.draw()) * (ScaleHeight() - m_lblData.height()));
@@ -250,45 +226,60 @@ void frmMain::timMain_Timer()
     VeiwKeyBorad();
 }
 
-KeyLayout::Grid frmMain::visibleGrid() const
+MainLayout::Layout frmMain::currentLayout() const
 {
-    if (touch()) {
-        return TouchLayout::gridFor(m_client->size(), Twips::toPixels(m_lblKey[0].width()),
-                                    Twips::toPixels(m_frameTable.height()));
-    }
-    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
-    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
-    return KeyLayout::gridFor(ScaleWidth(), ScaleHeight(), keyWidth, keyHeight, m_frameTable.height());
+    const bool keysShown = !m_cells.empty() && !lblKey[0]->isHidden();
+    return MainLayout::layoutFor({m_pointer, m_client->size(), AnsLen, AnsKigouNum,
+                                  keysShown ? Twips::toPixels(m_lblKey[0].width()) : 0});
 }
 
 KeyLayout::Grid frmMain::keyGrid() const
 {
-    return KeyLayout::gridWithRoomFor(visibleGrid(), AnsKigouNum);
+    return currentLayout().grid;
+}
+
+void frmMain::placeFrame(const MainLayout::Layout &layout)
+{
+    m_frameTable.setRect(layout.frame);
+    Controls::place(lblInput, layout.input);
+    Controls::place(Command1, layout.backspace);
+    Controls::place(cmdAns, layout.ok);
+}
+
+void frmMain::sizeKeys(const MainLayout::Layout &layout)
+{
+    // A new font on 55 keys costs more than placing them: only a new size sets one.
+    if (m_lblKey[0].width() == layout.key)
+        return;
+    const QFont font = Fonts::designFont(layout.keyPoints);
+    for (int i = 0; i < KigouCount; ++i) {
+        m_lblKey[i].setRect(m_lblKey[i].left(), m_lblKey[i].top(), layout.key, layout.key);
+        lblKey[i]->setFont(font);
+    }
 }
 
 void frmMain::VeiwKeyBorad()
 {
     lblInput->setText(QString());
-    if (touch())
-        sizeKeysForTouch();
+    const MainLayout::Layout layout = currentLayout();
+    sizeKeys(layout);
 
     // The symbols the question was drawn from, whatever the settings say by now.
     const int count = AnsKigouNum;
-    m_cells = KeyLayout::placeKeys(keyGrid(), count, m_random);
-    moveKeysToCells();
+    m_cells = KeyLayout::placeKeys(layout.grid, count, m_random);
+    moveKeysToCells(layout);
     for (int i = 0; i < count; ++i)
         lblKey[i]->show();
     frameTable->show();
 }
 
-void frmMain::moveKeysToCells()
+void frmMain::moveKeysToCells(const MainLayout::Layout &layout)
 {
-    const qint32 keyHeight = Convert::toInt32(m_lblKey[0].height());
-    const qint32 keyWidth = Convert::toInt32(m_lblKey[0].width());
-    const double top = m_frameTable.height();
+    const qint32 key = Convert::toInt32(layout.key);
+    const double top = layout.frame.height;
     for (std::size_t i = 0; i < m_cells.size(); ++i) {
-        m_lblKey[i].setTop(float(double(keyHeight * m_cells[i].row) + top));
-        m_lblKey[i].setLeft(float(double(keyWidth * m_cells[i].column) + 0));
+        m_lblKey[i].setTop(float(double(key * m_cells[i].row) + top));
+        m_lblKey[i].setLeft(float(double(key * m_cells[i].column) + 0));
     }
 }
 
@@ -301,64 +292,31 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::clientResized()
 {
-    if (touch())
-        placeFrameForTouch();
-    // A turn survives a phone turned or a window snapped smaller: a question or keys it would cut come back in.
-    const QPoint question = Controls::placeInside(lblData->geometry(), m_client->rect());
-    if (lblData->isVisible() && question != lblData->pos()) {
-        m_lblData.setLeft(float(Twips::fromPixels(question.x())));
-        m_lblData.setTop(float(Twips::fromPixels(question.y())));
+    const MainLayout::Layout layout = currentLayout();
+    placeFrame(layout);
+    if (!lblAns->isHidden()) {
+        // The correct string stays under the input line, wherever the size puts that; only a question is moved.
+        placeAnswer(layout);
+    } else if (!lblData->isHidden()) {
+        // A question that a phone turned or a window snapped smaller would cut comes back in.
+        const QRect question = Controls::placeInside(lblData->geometry(), {}, m_client->rect());
+        if (question != lblData->geometry()) {
+            m_lblData.setLeft(float(Twips::fromPixels(question.x())));
+            m_lblData.setTop(float(Twips::fromPixels(question.y())));
+        }
     }
     if (m_cells.empty() || lblKey[0]->isHidden())
         return;
-    const KeyLayout::Grid inside =
-        KeyLayout::cellsInside(ScaleWidth(), ScaleHeight(), Convert::toInt32(m_lblKey[0].width()),
-                               Convert::toInt32(m_lblKey[0].height()), m_frameTable.height());
-    const KeyLayout::Grid grid = KeyLayout::gridWithRoomFor(visibleGrid(), int(m_cells.size()));
-    m_cells = KeyLayout::keepInside(m_cells, inside, grid, m_random);
-    moveKeysToCells();
+    m_cells = KeyLayout::keepInside(m_cells, layout.inside, layout.grid, m_random);
+    moveKeysToCells(layout);
 }
 
-int frmMain::touchKeySize() const
+void frmMain::placeAnswer(const MainLayout::Layout &layout)
 {
-    return TouchLayout::keySize(m_client->size(), Twips::toPixels(m_frameTable.height()), KigouCount);
-}
-
-void frmMain::placeFrameForTouch()
-{
-    const TouchLayout::Frame frame = TouchLayout::frameFor(m_client->width());
-    m_frameTable.setPixelRect(frame.frame);
-    Controls::place(lblInput, frame.input);
-    Controls::place(Command1, frame.backspace);
-    Controls::place(cmdAns, frame.ok);
-}
-
-void frmMain::sizeKeysForTouch()
-{
-    const int size = touchKeySize();
-    const auto twips = float(Twips::fromPixels(size));
-    if (m_lblKey[0].width() == twips)
-        return;
-    const QFont font = Fonts::designFont(TouchLayout::symbolPointSize(size));
-    for (int i = 0; i < KigouCount; ++i) {
-        m_lblKey[i].setRect(m_lblKey[i].left(), m_lblKey[i].top(), twips, twips);
-        lblKey[i]->setFont(font);
-    }
-}
-
-void frmMain::sizeQuestionForTouch()
-{
-    const int height = TouchLayout::questionHeight(m_client->width(), touchKeySize(), AnsLen);
-    m_lblData.setHeight(float(Twips::fromPixels(height)));
-    lblData->setFont(Fonts::designFont(TouchLayout::symbolPointSize(height)));
-}
-
-void frmMain::placeVerdictForTouch()
-{
-    const int key = Twips::toPixels(m_lblKey[0].width());
-    Controls::place(lblAns, TouchLayout::verdict(Twips::toPixels(m_frameTable.height()),
-                                                 Twips::toPixels(m_lblData.height()), key));
-    lblAns->setFont(Fonts::designFont(TouchLayout::symbolPointSize(key)));
+    m_lblData.setRect(layout.answerLeft, layout.answerTop, layout.questionWidth, layout.questionHeight);
+    lblData->setFont(Fonts::designFont(layout.questionPoints));
+    Controls::place(lblAns, layout.verdict);
+    lblAns->setFont(Fonts::designFont(layout.verdictPoints));
 }
 
 void frmMain::lblKey_Click(int index)
@@ -400,13 +358,10 @@ void frmMain::cmdAns_Click()
 
 void frmMain::ViewAnsCheck()
 {
-    m_lblData.setTop(m_frameTable.height() + 10);
-    m_lblData.setLeft(m_frameTable.left());
+    placeAnswer(currentLayout());
     lblData->show();
     for (QLabel *key : lblKey)
         key->hide();
-    if (touch())
-        placeVerdictForTouch();
     lblAns->show();
 
     timSub->setInterval(Convert::toInt32(Opt.ViewAnsTime * 1000));

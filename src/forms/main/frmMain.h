@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyLayout.h"
+#include "MainLayout.h"
 #include "modules/mdlUser.h"
 #include "platform/Controls.h"
 #include "platform/RandomSource.h"
@@ -58,18 +59,17 @@ private:
     void Form_Load();
     void createControls();
     void createMenu();
+    void applyStartLayout();
     FittingLabel *createKey(int index);
-    KeyLayout::Grid visibleGrid() const;
-    void moveKeysToCells();
+    // Where everything goes for the pointer, the client area's size and this turn; keys on screen keep their size.
+    MainLayout::Layout currentLayout() const;
+    void placeFrame(const MainLayout::Layout &layout);
+    void sizeKeys(const MainLayout::Layout &layout);
+    void moveKeysToCells(const MainLayout::Layout &layout);
+    void placeAnswer(const MainLayout::Layout &layout);
     void clientResized();
 
-    bool touch() const { return m_pointer == Controls::Pointer::Touch; }
-    int touchKeySize() const;
-    void placeFrameForTouch();
-    void sizeKeysForTouch();
-    void sizeQuestionForTouch();
-    void placeVerdictForTouch();
-
+    // Handed on to the layout and the dialogs: what a finger gets is decided there.
     Controls::Pointer m_pointer;
     // The cells of the keys on screen, kept so that a change of window size moves only those it leaves outside.
     std::vector<KeyLayout::Cell> m_cells;

@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Convert.h"
 #include "platform/FittingLabel.h"
+#include "platform/Twips.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -20,9 +21,6 @@
 using namespace mdlUser;
 
 namespace {
-
-constexpr float DesignClientWidth = 5010;
-constexpr float DesignClientHeight = 2850;
 
 constexpr std::array<double, 11> ViewTimePresets = {10, 7, 5, 3, 2, 1, 0.7, 0.5, 0.3, 0.2, 0.1};
 constexpr std::array<qint16, 8> StringLenPresets = {3, 4, 5, 6, 7, 8, 9, 10};
@@ -78,23 +76,31 @@ QString saveFailedText(const QString &path, const QString &reason)
         .arg(QDir::toNativeSeparators(path), why);
 }
 
-} // namespace
-
-frmOpt::frmOpt(QWidget *parent, Controls::Pointer pointer)
-    : QDialog(parent)
-    , m_settingsFiles(settingsFiles())
-    , m_area(Controls::dialogArea(parent, pointer))
+// Where the controls go, in the order of frmOpt::layOut: the three rows, the frame with its row, the two buttons.
+struct Layout
 {
-    createControls();
-    if (pointer == Controls::Pointer::Touch || !Controls::fitsIn(size(), m_area, parent))
-        layOutForTouch();
-    Form_Load();
+    QSize client;
+    std::array<QRect, 11> places;
+    Qt::Alignment labels;
+};
+
+Layout designLayout()
+{
+    constexpr std::array<TwipsRect, 11> design = {{{360, 360, 1695, 255}, {2280, 360, 855, 300},
+                                                   {360, 840, 1695, 255}, {2280, 840, 855, 300},
+                                                   {360, 1320, 1695, 255}, {2280, 1320, 855, 300},
+                                                   {240, 1800, 3015, 735}, {120, 360, 1695, 255}, {2040, 240, 855, 300},
+                                                   {3720, 360, 1095, 375}, {3720, 960, 1095, 375}}};
+    Layout layout{TwipsRect{0, 0, 5010, 2850}.toPixels().size(), {}, Qt::AlignLeft | Qt::AlignTop};
+    std::transform(design.begin(), design.end(), layout.places.begin(),
+                   [](const TwipsRect &twips) { return twips.toPixels(); });
+    return layout;
 }
 
-void frmOpt::layOutForTouch()
+// One column of rows a finger can hit, the two buttons below them: narrow enough for a phone held upright, low
+// enough for one turned.
+Layout compactLayout()
 {
-    // One column of rows a finger can hit, the two buttons below them: narrow enough for a phone held upright,
-    // low enough for one turned.
     constexpr int Margin = 8;
     constexpr int Target = Controls::TouchTarget;
     constexpr int Row = Target + 6;
@@ -107,21 +113,49 @@ void frmOpt::layOutForTouch()
     constexpr int FrameHeight = FrameCaption + Row;
     constexpr int ButtonTop = FrameTop + FrameHeight + Margin;
     constexpr int ButtonWidth = 140;
-    setFixedSize(Width, ButtonTop + Target + Margin);
-
-    const QList<std::pair<QLabel *, QComboBox *>> rows = {
-        {Label1, cmbViewTime}, {Label2, cmbStringLen}, {Label4, cmbKigouNum}};
-    for (int i = 0; i < rows.size(); ++i) {
-        Controls::place(rows[i].first, QRect(Margin, Margin + i * Row, LabelWidth, Target));
-        Controls::place(rows[i].second, QRect(ComboLeft, Margin + i * Row, ComboWidth, Target));
+    Layout layout{{Width, ButtonTop + Target + Margin}, {}, Qt::AlignLeft | Qt::AlignVCenter};
+    for (int row = 0; row < 3; ++row) {
+        layout.places[2 * row] = QRect(Margin, Margin + row * Row, LabelWidth, Target);
+        layout.places[2 * row + 1] = QRect(ComboLeft, Margin + row * Row, ComboWidth, Target);
     }
-    Controls::place(Frame1, QRect(Margin / 2, FrameTop, Width - Margin, FrameHeight));
-    Controls::place(Label3, QRect(Margin / 2, FrameCaption, LabelWidth, Target));
-    Controls::place(cmbViewAnsTime, QRect(ComboLeft - Margin / 2, FrameCaption, ComboWidth, Target));
+    layout.places[6] = QRect(Margin / 2, FrameTop, Width - Margin, FrameHeight);
+    layout.places[7] = QRect(Margin / 2, FrameCaption, LabelWidth, Target);
+    layout.places[8] = QRect(ComboLeft - Margin / 2, FrameCaption, ComboWidth, Target);
+    layout.places[9] = QRect(Margin, ButtonTop, ButtonWidth, Target);
+    layout.places[10] = QRect(Width - Margin - ButtonWidth, ButtonTop, ButtonWidth, Target);
+    return layout;
+}
+
+// The design where it fits the screen the dialog opens on, with its frame, and a mouse points; else the compact one.
+Layout layoutFor(const QRect &area, const QMargins &frame, Controls::Pointer pointer)
+{
+    const Layout design = designLayout();
+    return pointer == Controls::Pointer::Touch || !Controls::fitsIn(design.client, area, frame) ? compactLayout()
+                                                                                              : design;
+}
+
+} // namespace
+
+frmOpt::frmOpt(QWidget *parent, Controls::Pointer pointer)
+    : QDialog(parent)
+    , m_settingsFiles(settingsFiles())
+    , m_area(Controls::dialogArea(parent, pointer))
+{
+    createControls();
+    layOut(pointer);
+    Form_Load();
+}
+
+void frmOpt::layOut(Controls::Pointer pointer)
+{
+    const Layout layout = layoutFor(m_area, Controls::frameAround(this), pointer);
+    Controls::makeFixedDialog(this, layout.client);
+    const std::array<QWidget *, 11> placed = {Label1, cmbViewTime, Label2, cmbStringLen, Label4, cmbKigouNum,
+                                              Frame1, Label3, cmbViewAnsTime, cmdOk, cmdCancel};
+    for (std::size_t i = 0; i < placed.size(); ++i)
+        placed[i]->setGeometry(layout.places[i]);
     for (QLabel *label : {Label1, Label2, Label4, Label3})
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Controls::place(cmdOk, QRect(Margin, ButtonTop, ButtonWidth, Target));
-    Controls::place(cmdCancel, QRect(Width - Margin - ButtonWidth, ButtonTop, ButtonWidth, Target));
+        label->setAlignment(layout.labels);
 }
 
 void frmOpt::showEvent(QShowEvent *event)
@@ -134,39 +168,27 @@ void frmOpt::createControls()
 {
     setObjectName(QStringLiteral("frmOpt"));
     setWindowTitle(QStringLiteral("設定"));
-    Controls::makeFixedDialog(this, DesignClientWidth, DesignClientHeight);
 
     Label1 = Controls::createLabel("Label1", QStringLiteral("表示時間（0.1～10秒）"), this);
-    Controls::place(Label1, 360, 360, 1695, 255);
     cmbViewTime = createCombo("cmbViewTime", this);
-    Controls::place(cmbViewTime, 2280, 360, 855, 300);
 
     Label2 = Controls::createLabel("Label2", QStringLiteral("文字の長さ（１～20）"), this);
-    Controls::place(Label2, 360, 840, 1695, 255);
     cmbStringLen = createCombo("cmbStringLen", this);
-    Controls::place(cmbStringLen, 2280, 840, 855, 300);
 
     Label4 = Controls::createLabel("Label4", QStringLiteral("記号の種類（3～55）"), this);
-    Controls::place(Label4, 360, 1320, 1695, 255);
     cmbKigouNum = createCombo("cmbKigouNum", this);
-    Controls::place(cmbKigouNum, 2280, 1320, 855, 300);
 
     Frame1 = new QGroupBox(QStringLiteral("オプション"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Controls::place(Frame1, 240, 1800, 3015, 735);
     Label3 = Controls::createLabel("Label3", QStringLiteral("正誤の表示時間"), Frame1);
-    Controls::place(Label3, 120, 360, 1695, 255);
     cmbViewAnsTime = createCombo("cmbViewAnsTime", Frame1);
-    Controls::place(cmbViewAnsTime, 2040, 240, 855, 300);
 
     cmdOk = new QPushButton(QStringLiteral("変更"), this);
     cmdOk->setObjectName(QStringLiteral("cmdOk"));
     cmdOk->setDefault(true);
-    Controls::place(cmdOk, 3720, 360, 1095, 375);
 
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    Controls::place(cmdCancel, 3720, 960, 1095, 375);
 
     // The design's tab indices; labels and the frame take no focus.
     setTabOrder(cmbViewTime, cmbStringLen);

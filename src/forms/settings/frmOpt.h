@@ -34,7 +34,7 @@ protected:
 
 private:
     void createControls();
-    void layOutForTouch();
+    void layOut(Controls::Pointer pointer);
     void Form_Load();
     void ViewTimeList();
     void ViewStringLen();
