@@ -35,7 +35,9 @@ QComboBox *createCombo(const char *name, QWidget *parent)
     // A drop-down combo: typed text stays in the edit field only, the list keeps its order,
     // and nothing completes what the player types ("1" must not become "10").
     combo->setInsertPolicy(QComboBox::NoInsert);
+#if QT_CONFIG(completer)
     combo->setCompleter(nullptr);
+#endif
     return combo;
 }
 
