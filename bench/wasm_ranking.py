@@ -98,12 +98,22 @@ def main():
 
     library_of = {}
     if len(sys.argv) > 2:
-        # wasm-ld's map names, for each function it kept, the archive member it came from.
+        # wasm-ld's map names, for each function it kept, the object it came from on one line and the function's
+        # demangled name, as the name section has it, on the next.
+        source = None
         for line in open(sys.argv[2], errors="replace"):
-            match = re.search(r"\s(/\S+?)(?:\(([^)]*)\))?:\((.+)\)\s*$", line)
-            if match:
-                library = re.sub(r"^lib|\.a$", "", match.group(1).rsplit("/", 1)[-1])
-                library_of[match.group(3)] = library if match.group(2) else "game"
+            fields = line.split(None, 3)
+            if len(fields) < 4 or fields[0] != "-":
+                continue
+            member = re.match(r"(\S+?\.o\)?|<internal>):\(", fields[3])
+            if member:
+                archive = re.search(r"([^/]+)\.a\(", member.group(1))
+                source = (re.sub(r"^lib", "", archive.group(1)) if archive else
+                          "game" if member.group(1).startswith("src/") else
+                          "Qt plug-ins" if "/plugins/" in member.group(1) else "other")
+            elif source:
+                library_of.setdefault(fields[3].strip(), source)
+                source = None
     by_library = collections.defaultdict(list)
     for index, body in bodies:
         by_library[library_of.get(names.get(index, ""), "other")].append(body)

@@ -33,11 +33,28 @@ wasm_features=(thread sql network dbus printsupport concurrent xml testlib jpeg 
 # The page draws every character with the game's own font, so the platform plug-in's two DejaVu fonts (Qt's fallback
 # for pages without a font of their own) stay out. Of the standard pictures the styles keep as PNG files, which no
 # compression shrinks, the page keeps the 16-pixel ones and the message boxes' own at every size (the macOS style's
-# few stay too, so that its list of pictures is not left empty). The platform plug-in forgets a touch that the
-# browser cancels (packaging/web/qt/).
+# few stay too, so that its list of pictures is not left empty). FreeType reads the game's font, an OpenType font
+# with PostScript outlines, with its CFF driver and modules alone; HarfBuzz leaves out what Qt never calls on it
+# (drawing, colour, bitmaps, maths, names, Apple's tables), none of which shapes that font. The platform plug-in
+# forgets a touch that the browser cancels (packaging/web/qt/).
 qt_inputs=("$root_dir"/packaging/web/qt/*.patch)
+freetype_drivers=(tt_driver_class t1_driver_class t1cid_driver_class pfr_driver_class t42_driver_class
+    winfnt_driver_class pcf_driver_class bdf_driver_class ft_sdf_renderer_class ft_bitmap_sdf_renderer_class
+    ft_svg_renderer_class)
+harfbuzz_unused=(AAT DRAW PAINT COLOR BITMAP MATH META STYLE NAME OT_FONT_GLYPH_NAMES BUFFER_SERIALIZE BUFFER_MESSAGE
+    BUFFER_VERIFY MMAP OPEN SETLOCALE ERRNO ATEXIT FACE_COLLECT_UNICODES LAYOUT_COLLECT_GLYPHS)
 qt_prepare_source() {
     local plugin="$1/src/plugins/platforms/wasm/CMakeLists.txt" widgets="$1/src/widgets/CMakeLists.txt" patch
+    local modules="$1/src/3rdparty/freetype/include/freetype/config/ftmodule.h"
+    local harfbuzz="$1/src/3rdparty/harfbuzz-ng/src/hb-config.hh"
+    sed -i -E "/FT_USE_MODULE\( *[A-Za-z_]+, *($(IFS='|'; echo "${freetype_drivers[*]}")) *\)/d" "$modules"
+    grep -q 'cff_driver_class' "$modules" && ! grep -qE "$(IFS='|'; echo "${freetype_drivers[*]}")" "$modules" ||
+        fail "FreeType's modules are not as wanted in $modules"
+    grep -q '^/\* unused by Qt \*/$' "$harfbuzz" ||
+        sed -i "0,/^#define HB_CONFIG_HH/s//&\n\/* unused by Qt *\/\n$(printf '#define HB_NO_%s\\n' "${harfbuzz_unused[@]}")/" \
+            "$harfbuzz"
+    [ "$(sed -n '/^\/\* unused by Qt \*\/$/,/^$/p' "$harfbuzz" | grep -c '^#define HB_NO_')" -eq "${#harfbuzz_unused[@]}" ] ||
+        fail "HarfBuzz's configuration is not as wanted in $harfbuzz"
     sed -i -e '/^set(wasmfonts_resource_files/,/^)/d' -e '/^qt_internal_add_resource(QWasmIntegrationPlugin "wasmfonts"/,/^)/d' \
         "$plugin"
     sed -i -E '/styles\/images\/(warning|critical|information|question)-|macstyle/b; /styles\/images\/.*-(32|64|128)\.png/d' \
@@ -117,9 +134,13 @@ inside() {
     local lighthouse
     lighthouse="$(lighthouse_program)"
     started=$SECONDS
-    python3 -B "$root_dir/tests/web/web_play.py" "$site" "$out/play"
-    python3 -B "$root_dir/tests/web/web_phone.py" "$site" "$out/phone" "$lighthouse"
-    echo "Played in headless Chromium in $((SECONDS - started)) s"
+    python3 -B "$root_dir/tests/web/web_play.py" chromium "$site" "$out/play/chromium"
+    # WebKitGTK has no headless mode: it draws on a virtual X display.
+    xvfb-run -a python3 -B "$root_dir/tests/web/web_play.py" webkit "$site" "$out/play/webkit"
+    python3 -B "$root_dir/tests/web/web_play.py" firefox "$site" "$out/play/firefox"
+    python3 -B "$root_dir/tests/web/web_phone.py" chromium "$site" "$out/phone/chromium" "$lighthouse"
+    python3 -B "$root_dir/tests/web/web_phone.py" firefox "$site" "$out/phone/firefox"
+    echo "Played in Chromium, WebKitGTK and Firefox in $((SECONDS - started)) s"
     started=$SECONDS
     next_and_again "$build" "$out"
     python3 -B "$root_dir/tests/web/web_load.py" "$site" "$out/site-next" "$out/site-again" "$out/load"
