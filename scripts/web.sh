@@ -124,6 +124,7 @@ inside() {
     wasm="$(echo "$site"/assets/qelo.*.wasm)"
     echo "qelo.wasm: $(stat -c %s "$wasm") bytes raw, $(stat -c %s "$wasm.br") brotli, $(stat -c %s "$wasm.gz") gzip"
     python3 -B "$root_dir/tests/web/module_memory.py" "$wasm"
+    python3 -B "$root_dir/tests/web/web_crops.py" "$site" "$out/crops"
     # What takes those bytes, by library and by function: the same game linked with its names kept, which changes
     # none of its code (bench/RESULTS.md).
     build_game "$out/names" -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Oz --profiling-funcs -Wl,-Map=$out/names/qelo.map"
