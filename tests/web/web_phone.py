@@ -1,25 +1,13 @@
-"""Plays the page on phones by touch (docs/testing.md). Usage: web_phone.py SITE_FOLDER SHOTS_FOLDER LIGHTHOUSE"""
-import json, os, pathlib, subprocess, sys  # noqa: E401
+"""Plays the page on phones by touch (docs/testing.md). Usage: web_phone.py chromium|firefox SITE SHOTS [LIGHTHOUSE]"""
+import json, os, subprocess, sys  # noqa: E401
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
-from chromium import FLAGS, ROOTS, Browser  # noqa: E402
+from browsers import FLAGS, SEEN, open_browser, poll
 
-site, shots, lighthouse = sys.argv[1], pathlib.Path(sys.argv[2]), sys.argv[3]
-PHONES = [(360, 640), (390, 844), (412, 915)]
+engine, site, shots = sys.argv[1:4]
+# WebKitGTK has no touch emulation; Firefox's is one phone's, which takes long enough.
+PHONES = [(360, 640), (390, 844), (412, 915)] if engine == "chromium" else [(390, 844)]
 TARGET = 44  # CSS px: Apple's 44 pt, WCAG 2.5.5
-# What the player sees of the page: a page zoomed in by the browser shows less than the layout's width.
-SEEN = "[visualViewport.offsetLeft, visualViewport.offsetTop, visualViewport.width, visualViewport.height]"
 smallest = {}
-
-
-def shot(name):
-    shots.mkdir(parents=True, exist_ok=True)
-    (shots / f"{name}.png").write_bytes(page.screenshot())
-
-
-def fail(what):
-    shot("failure")
-    sys.exit(f"web_phone: {what}")
 
 
 def outside(box, seen):
@@ -34,8 +22,7 @@ def misplaced(keys, others):
     for e in keys + others:
         size = (e["right"] - e["left"], e["bottom"] - e["top"])
         if min(size) < TARGET or outside(e, seen):
-            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} " \
-                   f"on a {seen[2]} x {seen[3]} screen"
+            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} on a {seen[2]} x {seen[3]} screen"
     for i, a in enumerate(keys):
         for b in keys[:i]:
             if min(a["right"], b["right"]) > max(a["left"], b["left"]) and \
@@ -54,41 +41,42 @@ def keyboard(where):
         why.append(f"{len(keys)} keys, {len(others)} of the input line, BS and OK" if (len(keys), len(others)) !=
                    (55, 3) else misplaced([*keys.values()], others))
         return not why[-1] and keys
-    page.on_failure = lambda: fail(f"{where}: {why[-1]}")
-    keys = page.poll(probe, "keyboard")
-    page.on_failure = lambda: shot("failure")
+    keys = poll(probe, "keyboard", on_failure=lambda: page.fail(f"{where}: {why[-1]}"))
     smallest[where] = (min(k["right"] - k["left"] for k in keys.values()),
                        min(k["bottom"] - k["top"] for k in keys.values()))
-    shot(f"{where}-keyboard")
+    page.shot(f"{where}-keyboard")
     return keys
 
 
-def right_answer(where, symbols=None, keys=None):
-    """Answers the question shown (or symbols, already read) right by taps."""
-    page.enter(symbols or page.question()[0], keys or keyboard(where))
+def right_answer(where, symbols=None, keys=None, cancelled=False):
+    """Answers the question shown (or symbols, already read) right by taps; first, when cancelled, a touch on the
+    first key that the browser cancels, as a phone does when its system takes the gesture over: it types nothing."""
+    symbols, keys = symbols or page.question()[0], keys or keyboard(where)
+    if cancelled:
+        key = keys[symbols[0]]
+        page.cdp("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": key["x"], "y": key["y"]}])
+        page.cdp("Input.dispatchTouchEvent", type="touchCancel", touchPoints=[])
+    page.enter(symbols, keys)
     page.poll(lambda: page.find("正解", "lblAns"), f"正解 {where}")
-    shot(f"{where}-verdict")
+    page.shot(f"{where}-verdict")
     page.watch_question()
 
 
 def dialog(opener, control, closer, where):
-    """Opens a dialog, checks that its window (found by a control inside) lies on the screen and closes it by a tap
-    on closer. Its buttons take their names after the mirror has named them, so they are found by caption."""
+    """Opens a dialog, checks that its window, frame and title bar included, lies on the screen, and closes it by a
+    tap on closer, found in that window."""
     page.press(opener)
-    page.poll(lambda: page.find(name=control), f"{opener} dialog")
-    frame = page.js(ROOTS + f""".flatMap(r => [...r.querySelectorAll('[id$=".{control}"]')])
-        .map(e => e.closest('.qt-window').getBoundingClientRect().toJSON()).pop()""")
-    seen = page.js(SEEN)
-    shot(f"{where}-{opener}")
+    frame, seen = page.poll(lambda: page.find(name=control), f"{opener} dialog")[0]["frame"], page.js(SEEN)
+    page.shot(f"{where}-{opener}")
     if outside(frame, seen):
-        fail(f"{where}: the {opener} dialog lies at {frame} on a {seen[2]} x {seen[3]} screen")
-    page.press(closer, "QPushButton")
+        page.fail(f"{where}: the {opener} dialog lies at {frame} on a {seen[2]} x {seen[3]} screen")
+    page.press(closer, within=control)
     page.poll(lambda: not page.find(name=control), f"{opener} dialog closed by {closer}")
 
 
-def lighthouse_scores():
+def lighthouse_scores(lighthouse):
     """Lighthouse's default mobile run of the page: its two scores, and the audits that did not pass."""
-    report = shots / "lighthouse.json"
+    report = page.shots / "lighthouse.json"
     subprocess.run([lighthouse, f"http://127.0.0.1:{page.port}/index.html", "--quiet", "--output=json",
                     f"--output-path={report}", "--only-categories=accessibility,best-practices",
                     "--chrome-flags=" + " ".join(FLAGS)], env=dict(os.environ, CHROME_PATH="/usr/bin/chromium"),
@@ -99,8 +87,7 @@ def lighthouse_scores():
     return {c["title"]: c["score"] for c in found["categories"].values()}, failed
 
 
-with Browser(site) as page:
-    page.on_failure = lambda: shot("failure")
+with open_browser(engine, site, shots, touch=True) as page:
     for number, (width, height) in enumerate(PHONES):
         page.phone(width, height)
         page.open_game()
@@ -108,10 +95,10 @@ with Browser(site) as page:
                                                                 ".content").split(","))
         if page.js("innerWidth") != width or zoom.get("user-scalable") in ("no", "0") or \
                 float(zoom.get("maximum-scale", 5)) < 5:
-            fail(f"the viewport is {page.js('innerWidth')} px wide on a {width} px phone, or not zoomable: {zoom}")
+            page.fail(f"the viewport is {page.js('innerWidth')} px wide on a {width} px phone, or not zoomable: {zoom}")
         if page.js("document.documentElement.scrollWidth > innerWidth || "
                    "document.documentElement.scrollHeight > innerHeight"):
-            fail(f"the page scrolls on a {width} x {height} phone")
+            page.fail(f"the page scrolls on a {width} x {height} phone")
         if number == 0:
             # The most keys, and short questions; the browser keeps them for the other phones.
             page.press("設定")
@@ -119,10 +106,11 @@ with Browser(site) as page:
             page.fill("cmbViewTime", "1")
             page.fill("cmbViewAnsTime", "1")
             page.press("変更")
-        page.watch_question()
-        page.press("スタート", "cmdStart")
         upright, turned = f"{width}x{height}", f"{height}x{width}"
-        right_answer(upright)
+        dialog("バージョン", "lblVersion", "OK", upright)
+        dialog("設定", "cmbKigouNum", "キャンセル", upright)
+        page.start()
+        right_answer(upright, cancelled=engine == "chromium" and width == 390)
 
         # Turned with the keyboard up: every key must be reachable on the new screen, and the answer still right.
         symbols, _ = page.question()
@@ -132,12 +120,12 @@ with Browser(site) as page:
         dialog("バージョン", "lblVersion", "OK", turned)
         dialog("設定", "cmbKigouNum", "キャンセル", turned)
         right_answer(turned)
-
-    scores, failed = lighthouse_scores()
     for where, (key_width, key_height) in smallest.items():
-        print(f"Smallest key on a {where} phone: {key_width:.1f} x {key_height:.1f} CSS px")
-    print("Lighthouse 12 (mobile): " + ", ".join(f"{title} {score}" for title, score in scores.items()))
-    if any(score < 1 for score in scores.values()):
-        sys.exit(f"web_phone: Lighthouse scores below 1; the audits that failed: {', '.join(failed)}")
-    print("Played on phones by touch, upright and turned: keys a finger can hit, right answers, turning with the "
-          "keyboard up, About and 設定 on the screen, zoom allowed")
+        print(f"Smallest key on a {where} phone in {engine}: {key_width:.1f} x {key_height:.1f} CSS px")
+    if len(sys.argv) > 4:
+        scores, failed = lighthouse_scores(sys.argv[4])
+        print("Lighthouse 12 (mobile): " + ", ".join(f"{title} {score}" for title, score in scores.items()))
+        if any(score < 1 for score in scores.values()):
+            page.fail(f"Lighthouse scores below 1; the audits that failed: {', '.join(failed)}")
+    print(f"Played on phones by touch in {engine}, upright and turned: keys a finger can hit, right answers, turning "
+          f"with the keyboard up, {'a cancelled touch, ' * (engine == 'chromium')}both dialogs on the screen")
