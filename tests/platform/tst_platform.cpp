@@ -14,7 +14,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #ifdef Q_OS_UNIX
