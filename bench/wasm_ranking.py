@@ -37,7 +37,7 @@ def brotli(data):
 def main():
     data = open(sys.argv[1], "rb").read()
     top = int(sys.argv[3]) if len(sys.argv) > 3 else 25
-    imported, bodies, names, segments, totals = 0, [], {}, [], collections.Counter()
+    imported, bodies, names, segments, totals, data_bytes = 0, [], {}, [], collections.Counter(), b""
     for kind, payload in sections(data):
         label = {1: "type", 2: "import", 3: "function", 5: "memory", 6: "global", 7: "export", 10: "code",
                  11: "data", 12: "datacount"}.get(kind, f"section {kind}")
@@ -79,7 +79,7 @@ def main():
                 bodies.append((imported + index, payload[start:start + size]))
                 at = start + size
         elif kind == 11:
-            count, at = leb(payload, 0)
+            data_bytes, (count, at) = payload, leb(payload, 0)
             for _ in range(count):
                 mode, at = leb(payload, at)
                 if mode in (0, 2):
@@ -96,16 +96,21 @@ def main():
     for label, size in totals.most_common():
         print(f"  {size:9d}  {label}")
 
-    library_of = {}
+    library_of, data_of = {}, []
     if len(sys.argv) > 2:
         # wasm-ld's map names, for each function it kept, the object it came from on one line and the function's
         # demangled name, as the name section has it, on the next.
-        source = None
+        source, part = None, None
         for line in open(sys.argv[2], errors="replace"):
             fields = line.split(None, 3)
+            if len(fields) == 4 and fields[0] == "-" and fields[3].strip().isupper():
+                part = fields[3].strip()  # the output section the lines below are in: CODE, DATA, ...
+                continue
+            member = len(fields) == 4 and re.match(r"(\S+?\.o\)?|<internal>):\((.*)\)\s*$", fields[3])
+            if part == "DATA" and member:
+                data_of.append((int(fields[2], 16), member.group(1).rsplit("/", 1)[-1], member.group(2)))
             if len(fields) < 4 or fields[0] != "-":
                 continue
-            member = re.match(r"(\S+?\.o\)?|<internal>):\(", fields[3])
             if member:
                 archive = re.search(r"([^/]+)\.a\(", member.group(1))
                 source = (re.sub(r"^lib", "", archive.group(1)) if archive else
@@ -124,7 +129,10 @@ def main():
     for index, body in sorted(bodies, key=lambda item: -len(item[1]))[:top]:
         name = names.get(index, f"#{index}")
         print(f"  {len(body):9d}  {library_of.get(name, 'other'):14s} {name[:110]}")
-    print(f"Data: {len(segments)} segments, {sum(segments)} bytes; the largest: {sorted(segments)[-5:][::-1]}")
+    for size, where, name in sorted(data_of, reverse=True)[:top // 2]:
+        print(f"  {size:9d}  data {where[:40]:40s} {name[:60]}")
+    print(f"Data: {len(segments)} segments, {sum(segments)} bytes, {brotli(data_bytes)} with brotli; the largest: "
+          f"{sorted(segments)[-5:][::-1]}")
 
 
 main()
