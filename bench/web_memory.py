@@ -11,7 +11,8 @@ KEEP_MEMORY = """for (const name of ['instantiate', 'instantiateStreaming']) {
     const original = WebAssembly[name];
     WebAssembly[name] = async (...args) => {
         const result = await original(...args), instance = result.instance || result;
-        window.qeloMemory = instance.exports.memory || args[1]?.env?.memory;
+        // The linker may have shortened the export's name: the memory is the export that is one.
+        window.qeloMemory = Object.values(instance.exports).find(e => e instanceof WebAssembly.Memory);
         return result;
     };
 }"""
