@@ -23,12 +23,6 @@ def poll(probe, what, timeout=20, on_failure=None):
     raise SystemExit(f"no {what} within {timeout} s")
 
 
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
 # Without the background services' flags Chromium keeps calling hosts a closed network refuses.
 FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
          "--disable-component-update", "--disable-sync"]
@@ -54,18 +48,6 @@ class Page:
     """The game's steps over an engine's evaluate(a promise of a string), load(url), act(W3C input sources), png()."""
     def __init__(self, shots, port, touch=False):
         self.shots, self.port, self.engine, self.touch = pathlib.Path(shots), port, type(self).__name__.lower(), touch
-        self.driver, self.processes, self.profile = None, [], tempfile.mkdtemp()
-
-    def spawn(self, *command):
-        self.processes.append(subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-
-    def close(self):
-        if self.driver:
-            self.driver.quit()
-        for process in self.processes:
-            process.kill()
-            process.wait()
-        shutil.rmtree(self.profile, ignore_errors=True)
 
     def js(self, expression):
         """The expression's value (awaited), or None while the page is between two documents."""
@@ -145,7 +127,8 @@ class Page:
             const text = shown('lblData');
             if (text !== null && !seen.shown && shown('lblAns') === null) seen.shown = [text, performance.now()];
             else if (text === null && seen.shown) seen.hidden ??= [seen.shown[0], performance.now()]; };
-            roots.forEach(r => new MutationObserver(note).observe(r, {subtree: true, attributes: true, childList: true}));
+            roots.forEach(r => new MutationObserver(note).observe(r, {subtree: true, attributes: true,
+                                                                      childList: true}));
             })()""")
 
     def start(self):
@@ -221,6 +204,12 @@ class Page:
 
 
 class Selenium(Page):
+    driver = None
+
+    def close(self):
+        if self.driver:
+            self.driver.quit()
+
     def evaluate(self, expression):
         return self.driver.execute_script("return " + expression)
 
@@ -248,7 +237,7 @@ class Chromium(Selenium):
 
     def phone(self, width, height):
         """A phone's screen of width x height CSS pixels, turned as its sides say, tapped by touch."""
-        turned = {"type": "landscapePrimary", "angle": 90} if width > height else {"type": "portraitPrimary", "angle": 0}
+        turned = {"type": "landscapePrimary" if width > height else "portraitPrimary", "angle": 90 * (width > height)}
         self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=3, mobile=True,
                  screenWidth=width, screenHeight=height, screenOrientation=turned)
         self.cdp("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
@@ -274,29 +263,33 @@ class Chromium(Selenium):
 
 
 class WebKit(Selenium):
-    """WebKitGTK's MiniBrowser through WebKitWebDriver; it has no headless mode, so it needs an X display."""
+    """WebKitGTK's MiniBrowser through WebKitWebDriver (selenium 4.31, Debian 13's); it needs an X display."""
     def launch(self):
-        port = free_port()
-        self.spawn("WebKitWebDriver", f"--port={port}")
         options = webdriver.WebKitGTKOptions()
         options.binary_location = str(next(pathlib.Path("/usr/lib/x86_64-linux-gnu").glob("webkit*/MiniBrowser")))
         options.add_argument("--automation")
-        poll(lambda: socket.create_connection(("127.0.0.1", port)), "WebKitWebDriver")
-        self.driver = webdriver.Remote(f"http://127.0.0.1:{port}", options=options)
+        service = webdriver.WebKitGTKService("/usr/bin/WebKitWebDriver")
+        self.driver = webdriver.WebKitGTK(options=options, service=service)
         self.driver.set_window_rect(width=1280, height=800)
 
 
 class Firefox(Page):
     """Firefox ESR, headless, through WebDriver BiDi, which no packaged library speaks without geckodriver (not in
     Debian). A phone's takes touch input and matches (pointer: coarse)."""
+    firefox = None
+
     def launch(self):
-        self.next_id, bidi_port = 0, free_port()
+        self.next_id, self.profile = 0, tempfile.mkdtemp()
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            bidi_port = probe.getsockname()[1]
         prefs = {"dom.w3c_touch_events.enabled": 1, "dom.maxtouchpoints.testing.value": 5,
                  "ui.primaryPointerCapabilities": 1} if self.touch else {}
         pathlib.Path(self.profile, "user.js").write_text(
             "".join(f"user_pref({json.dumps(k)}, {json.dumps(v)});\n" for k, v in prefs.items()))
-        self.spawn("firefox-esr", "--headless", "--no-remote", "--profile", self.profile,
-                   f"--remote-debugging-port={bidi_port}", "about:blank")
+        self.firefox = subprocess.Popen(["firefox-esr", "--headless", "--no-remote", "--profile", self.profile,
+                                         f"--remote-debugging-port={bidi_port}", "about:blank"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # Firefox refuses a handshake that names an origin, as a page's would.
         self.ws = poll(lambda: websocket.create_connection(f"ws://127.0.0.1:{bidi_port}/session", suppress_origin=True,
                                                            timeout=60), "WebDriver BiDi", 60)
@@ -327,6 +320,12 @@ class Firefox(Page):
 
     def png(self):
         return base64.b64decode(self.call("browsingContext.captureScreenshot", context=self.context)["data"])
+
+    def close(self):
+        if self.firefox:
+            self.firefox.kill()
+            self.firefox.wait()
+        shutil.rmtree(self.profile, ignore_errors=True)
 
     def phone(self, width, height):
         self.call("browsingContext.setViewport", context=self.context, viewport={"width": width, "height": height},

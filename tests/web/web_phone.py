@@ -22,7 +22,8 @@ def misplaced(keys, others):
     for e in keys + others:
         size = (e["right"] - e["left"], e["bottom"] - e["top"])
         if min(size) < TARGET or outside(e, seen):
-            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} on a {seen[2]} x {seen[3]} screen"
+            return f"{e['name']} {e['text']}: {size} at {e['left']:.0f}, {e['top']:.0f} " \
+                   f"on a {seen[2]} x {seen[3]} screen"
     for i, a in enumerate(keys):
         for b in keys[:i]:
             if min(a["right"], b["right"]) > max(a["left"], b["left"]) and \

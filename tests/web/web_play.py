@@ -32,6 +32,7 @@ with open_browser(engine, site, shots) as page:
         page.shot("refused")
         page.press(None, "QPushButton", within="qt_msgbox_label")
     page.press("終了")
-    page.poll(lambda: page.js("document.getElementById('message').innerText") == "qelo を終了しました。", "end notice")
+    ended = "document.getElementById('message').innerText === 'qelo を終了しました。'"
+    page.poll(lambda: page.js(ended), "end notice")
     page.shot("ended")
     print(f"Played in {engine}: turns, BS, settings kept across a reload, About, an offline start, 終了")
