@@ -1,5 +1,5 @@
 """The page's memory (its WebAssembly memory's byteLength) at start and after 30 and 300 turns answered right, at a
-tenth of a second for the question and half a second for the verdict, in headless Chromium; prints the figures.
+tenth of a second for the question and a second for the verdict, in headless Chromium; prints the figures.
 Usage, where web.sh's tests run: web_memory.py SITE_FOLDER SHOTS_FOLDER [TURNS...]"""
 import pathlib, sys, time  # noqa: E401
 
@@ -24,7 +24,7 @@ with open_browser("chromium", site, shots) as page:
     megabytes = lambda: page.js("window.qeloMemory.buffer.byteLength") / 2**20  # noqa: E731
     page.press("設定")
     page.fill("cmbViewTime", "0.1")
-    page.fill("cmbViewAnsTime", "0.5")
+    page.fill("cmbViewAnsTime", "1")
     page.press("変更")
     page.poll(lambda: not page.find("変更"), "settings dialog closed")
     print(f"Memory at start: {megabytes():.1f} MiB")
