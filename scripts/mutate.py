@@ -200,8 +200,8 @@ FAULTS = [
      "Esc closes the settings dialog"),
     ("silent-fail", "forms/settings/frmOpt.cpp", "    if (!saved.ok)\n        reportSaveFailure",
      "    if (false)\n        reportSaveFailure", "a failed save is passed off as success"),
-    ("touch-settings-small", "forms/settings/frmOpt.cpp", "return pointer == Controls::Pointer::Touch || !Controls::fitsIn",
-     "return !Controls::fitsIn", "設定's fields and buttons are too small for a finger"),
+    ("touch-settings-small", "platform/Controls.cpp", "return pointer != Pointer::Touch && fitsIn",
+     "return fitsIn", "設定's fields and buttons are too small for a finger"),
     ("typed-completed", "forms/settings/frmOpt.cpp", "    combo->setCompleter(nullptr);\n", "",
      "typing 1 as the display time stores 10"),
     # forms/about/frmAbout

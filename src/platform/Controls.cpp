@@ -61,6 +61,11 @@ bool fitsIn(QSize clientSize, const QRect &area, const QMargins &frame)
     return needed.width() <= area.width() && needed.height() <= area.height();
 }
 
+bool takesDesign(QSize designClient, const QRect &area, const QMargins &frame, Pointer pointer)
+{
+    return pointer != Pointer::Touch && fitsIn(designClient, area, frame);
+}
+
 void keepInside(QWidget *dialog, const QRect &area)
 {
     if (area.isEmpty())

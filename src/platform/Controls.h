@@ -40,6 +40,9 @@ QRect placeInside(const QRect &client, const QMargins &frame, const QRect &area)
 QRect dialogArea(const QWidget *owner, Pointer pointer);
 // Whether a client area of this size fits the area with the given frame round it.
 bool fitsIn(QSize clientSize, const QRect &area, const QMargins &frame);
+// Whether a dialog takes its design, of this client size: where a mouse points and it fits the area it opens in;
+// else it takes its compact layout.
+bool takesDesign(QSize designClient, const QRect &area, const QMargins &frame, Pointer pointer);
 // Moves a dialog about to be shown, with its frame, inside the area.
 void keepInside(QWidget *dialog, const QRect &area);
 

@@ -74,12 +74,10 @@ Layout compactLayout()
     return layout;
 }
 
-// The design where it fits the screen the dialog opens on, with its frame, and a mouse points; else the compact one.
 Layout layoutFor(const QRect &area, const QMargins &frame, Controls::Pointer pointer)
 {
     const Layout design = designLayout();
-    return pointer == Controls::Pointer::Touch || !Controls::fitsIn(design.client, area, frame) ? compactLayout()
-                                                                                              : design;
+    return Controls::takesDesign(design.client, area, frame, pointer) ? design : compactLayout();
 }
 
 } // namespace
