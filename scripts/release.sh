@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cuts a release of the commit checked out here: builds every artefact in a fresh clone with the project's own
-# scripts, each running its own checks (suites, lintian, Wine, Chromium), and gathers them with SHA256SUMS in
+# scripts, each running its own checks (suites, lintian, Wine, three browsers), and gathers them with SHA256SUMS in
 # dist/qelo-<version>/, or dist/qelo-<version>-snapshot-<commit>/ when no tag v<version> names the commit. Refuses a
 # dirty tree, a tag that disagrees with the version, and a version without an entry in CHANGELOG.md. Every step runs
 # with SOURCE_DATE_EPOCH at the commit's time. Needs root and a Debian 12 host, as windows.sh and web.sh do.
