@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds qelo for the browser with Qt for WebAssembly, plays it in headless Chromium, and loads it as a phone would,
-# offline and across an update to the next version (built too, as is this one once more, which must give the same
-# bytes); leaves the page in build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure.
+# Builds qelo for the browser with Qt for WebAssembly, checks what it draws against recorded crops, plays it in
+# Chromium, WebKitGTK and Firefox (tests/web/), and loads it as a phone would, offline and across an update to the
+# next version (built too, as is this one once more, which must give the same bytes); ranks what takes its bytes;
+# leaves the page in build-web/site/ and build-web/qelo-<version>-web.zip; exits non-zero on any failure.
 # Debian 12's emscripten is too old for Qt 6, so all of it runs in a Debian 13 root (as debian13.sh makes), with
-# Debian's emscripten, Chromium and Qt source. Qt is built once (about 16 minutes on two cores) into the cache,
-# and so is the root with its packages. Needs root. QELO_CACHE_DIR chooses the cache (default ~/.cache/qelo),
-# QELO_WEB_DIR the output.
+# Debian's emscripten, browsers and Qt source. Qt is built once (about 30 minutes on two cores, scripts/qt.sh) into
+# the cache, and so is the root with its packages. Needs root. QELO_CACHE_DIR chooses the cache (default
+# ~/.cache/qelo), QELO_WEB_DIR the output.
 # --if-cached: only when that Qt is already built; otherwise say so and succeed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/debian13.sh"
